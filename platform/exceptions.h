@@ -1,0 +1,50 @@
+#pragma once
+
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The general exception: a message and nothing else. Every error of the system derives from it,
+// so the service's error box can show any failure the same way.
+class Exception : public std::exception {
+public:
+    explicit Exception(std::string message) : FMessage(std::move(message)) {}
+
+    const char* what() const noexcept override { return FMessage.c_str(); }
+    const std::string& Message() const noexcept { return FMessage; }
+
+private:
+    std::string FMessage;
+};
+
+// A value handed to an operation is outside what it accepts.
+class EArgumentException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A programming error caught by a check; an ordinary exception, never the end of the process.
+class EAssertionFailed : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A failing operating-system call, with the system's error code and text.
+class EOSError : public Exception {
+public:
+    explicit EOSError(int code);
+
+    int ErrorCode() const noexcept { return FErrorCode; }
+
+private:
+    int FErrorCode;
+};
+
+// Raises EAssertionFailed ("Assertion failure" or the given text, with file and line) when
+// condition is false. (The builtins give the caller's place with every compiler we build with.)
+void Assert(bool condition, std::string_view message = {}, const char* file = __builtin_FILE(),
+            int line = __builtin_LINE());
+
+}  // namespace platform
