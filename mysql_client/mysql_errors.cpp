@@ -57,8 +57,8 @@ constexpr std::array<std::string_view, CR_MAX_ERROR - CR_MIN_ERROR + 1> ClientEr
     "Invalid connection handle",
 };
 
-std::string ComposeMessage(int code, std::string_view detail) {
-    std::string message(ClientErrorText(code));
+std::string ComposeMessage(std::string text, int code, std::string_view detail) {
+    std::string message = std::move(text);
     if (detail.empty()) {
         return message;
     }
@@ -82,6 +82,9 @@ std::string_view ClientErrorText(int code) {
 EMySqlException::EMySqlException(int code) : EMySqlException(code, {}) {}
 
 EMySqlException::EMySqlException(int code, std::string_view detail)
-    : Exception(ComposeMessage(code, detail)), FErrorCode(code) {}
+    : EMySqlException(code, detail, std::string(ClientErrorText(code))) {}
+
+EMySqlException::EMySqlException(int code, std::string_view detail, std::string text)
+    : Exception(ComposeMessage(std::move(text), code, detail)), FErrorCode(code) {}
 
 }  // namespace mysql_client

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/exceptions.h"
+#include "platform/format.h"
 
 namespace mysql_client {
 
@@ -11,8 +12,18 @@ namespace mysql_client {
 constexpr int CR_MIN_ERROR = 2000;
 constexpr int CR_MAX_ERROR = 2047;
 constexpr int CR_CONN_HOST_ERROR = 2003;
+constexpr int CR_SERVER_GONE_ERROR = 2006;
+constexpr int CR_VERSION_ERROR = 2007;
+constexpr int CR_SERVER_HANDSHAKE_ERR = 2012;
 constexpr int CR_SERVER_LOST = 2013;
+constexpr int CR_COMMANDS_OUT_OF_SYNC = 2014;
+constexpr int CR_SSL_CONNECTION_ERROR = 2026;
 constexpr int CR_MALFORMED_PACKET = 2027;
+constexpr int CR_NULL_POINTER = 2028;
+constexpr int CR_UNKNOWN_PROTOCOL = 2046;
+// Beyond the table: their messages are the detail alone, after the line break.
+constexpr int CR_AUTH_PLUGIN_NOT_SUPPORTED = 2059;
+constexpr int CR_LOCAL_FILE_REFUSED = 2068;
 
 // Server error codes the packet layer raises itself.
 constexpr int ER_NET_PACKETS_OUT_OF_ORDER = 1156;
@@ -31,9 +42,18 @@ public:
     // alone when there is no detail.
     EMySqlException(int code, std::string_view detail);
 
+    // The client error text filled with printf-style arguments, then the detail as above.
+    template <typename... Args>
+    static EMySqlException Formatted(int code, std::string_view detail, Args... args) {
+        return EMySqlException(code, detail,
+                               platform::Format(ClientErrorText(code).data(), args...));
+    }
+
     int ErrorCode() const noexcept { return FErrorCode; }
 
 private:
+    EMySqlException(int code, std::string_view detail, std::string text);
+
     int FErrorCode;
 };
 

@@ -277,7 +277,9 @@ void TMySqlNet::Receive() {
 
 std::vector<std::uint8_t> TMySqlNet::ReceiveBuffer() {
     const std::size_t length = ReceiveHeader();
-    platform::Assert(length != 0, platform::Format("TMySqlNet.ReceiveBuffer l = %zu", length));
+    if (length == 0) {
+        throw EMySqlException(CR_MALFORMED_PACKET, "ReceiveBuffer: empty packet");
+    }
     if (length == MaxPacketLength) {
         throw platform::EArgumentException("Cannot retrieve huge data in FetchAll mode");
     }
@@ -379,14 +381,18 @@ void TMySqlNet::ReceiveCompressedPackets() {
 }
 
 void TMySqlNet::VioRead(std::uint8_t* buffer, std::size_t count) {
-    platform::Assert(Fvio != nullptr, "TMySqlNet: no transport");
+    if (!Fvio) {
+        throw EMySqlException(CR_SERVER_GONE_ERROR);
+    }
     if (Fvio->Read(buffer, count) != count) {
         throw EMySqlException(CR_SERVER_LOST, Fvio->LastError());
     }
 }
 
 void TMySqlNet::VioWrite(const std::uint8_t* data, std::size_t count) {
-    platform::Assert(Fvio != nullptr, "TMySqlNet: no transport");
+    if (!Fvio) {
+        throw EMySqlException(CR_SERVER_GONE_ERROR);
+    }
     if (Fvio->Write(data, count) != count) {
         throw EMySqlException(CR_SERVER_LOST, Fvio->LastError());
     }

@@ -17,7 +17,8 @@ namespace mysql_client {
 // compressed framing. It also offers the primitive readers and writers payloads are made of.
 //
 // Every reader checks the payload's bounds: reading past the end of a packet raises
-// EMySqlException 2027 (malformed packet) with a detail naming what was read where.
+// EMySqlException 2027 (malformed packet) with a detail naming what was read where. Without a
+// transport, reads and writes raise 2006 (server gone).
 class TMySqlNet {
 public:
     static constexpr std::size_t NET_HEADER_SIZE = 4;
@@ -67,7 +68,7 @@ public:
     // Receiving. Receive reads one logical packet (joining split ones) into the buffer at
     // position 0 and raises the server's error if it is an error packet.
     void Receive();
-    // Exactly one physical packet into a new array.
+    // Exactly one physical packet, never empty, into a new array.
     std::vector<std::uint8_t> ReceiveBuffer();
     // Reads and discards one physical packet in pieces of at most length bytes at buffer;
     // returns the packet's length. With firstPacket, an error packet raises, and buffer[0]

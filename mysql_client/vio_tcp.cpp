@@ -123,8 +123,8 @@ void TCRVioTcp::RecordSocketError(const std::string& what, int code) {
 }
 
 void TCRVioTcp::Connect() {
-    TCRVio::Connect();
     platform::Assert(!IsActive(), "TCRVioTcp.Connect: already connected");
+    TCRVio::Connect();
     if (FHostname.empty()) {
         FHostname = LocalHostName;
     }

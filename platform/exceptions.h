@@ -25,6 +25,24 @@ public:
     using Exception::Exception;
 };
 
+// An operation the object does not support.
+class ENotSupportedException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A file could not be opened, read or written.
+class EInOutError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The database error class: the base of every error of the data-access layer.
+class EDatabaseError : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // A programming error caught by a check; an ordinary exception, never the end of the process.
 class EAssertionFailed : public Exception {
 public:
