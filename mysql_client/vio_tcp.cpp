@@ -257,30 +257,28 @@ void TCRVioTcp::Close() {
 }
 
 std::size_t TCRVioTcp::ReadNoWait(std::uint8_t* buffer, std::size_t count) {
-    ClearError();
-    ssize_t received;
-    do {
-        received = recv(FSd, buffer, count, 0);
-    } while (received < 0 && errno == EINTR);
-    if (received < 0) {
-        RecordSocketError("Error on data reading from the connection", errno);
-        return 0;
-    }
-    return static_cast<std::size_t>(received);
+    return TransferOnce("Error on data reading from the connection",
+                        [&] { return recv(FSd, buffer, count, 0); });
 }
 
 std::size_t TCRVioTcp::WriteNoWait(const std::uint8_t* buffer, std::size_t count) {
+    // A peer that has gone must give an error here, not a signal that ends the process.
+    return TransferOnce("Error on data writing to the connection",
+                        [&] { return send(FSd, buffer, count, MSG_NOSIGNAL); });
+}
+
+template <typename SocketCall>
+std::size_t TCRVioTcp::TransferOnce(const char* failure, SocketCall call) {
     ClearError();
-    ssize_t sent;
+    ssize_t moved;
     do {
-        // A peer that has gone must give an error here, not a signal that ends the process.
-        sent = send(FSd, buffer, count, MSG_NOSIGNAL);
-    } while (sent < 0 && errno == EINTR);
-    if (sent < 0) {
-        RecordSocketError("Error on data writing to the connection", errno);
+        moved = call();
+    } while (moved < 0 && errno == EINTR);
+    if (moved < 0) {
+        RecordSocketError(failure, errno);
         return 0;
     }
-    return static_cast<std::size_t>(sent);
+    return static_cast<std::size_t>(moved);
 }
 
 std::size_t TCRVioTcp::Write(const std::uint8_t* buffer, std::size_t count) {

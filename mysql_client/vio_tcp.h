@@ -60,6 +60,9 @@ private:
     void InternalConnect();
     void ConnectWithinLimit(const sockaddr_in& destination);
     void RecordSocketError(const std::string& what, int code);
+    // One receive or send, resumed after signals; a failure is recorded and moves nothing.
+    template <typename SocketCall>
+    std::size_t TransferOnce(const char* failure, SocketCall call);
     void ApplySocketTimeout(int option, int seconds);
     void ApplyKeepAlive() noexcept;
 
