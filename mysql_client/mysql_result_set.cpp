@@ -21,8 +21,8 @@ bool IsEndPacket(const std::uint8_t* packet, std::size_t length) {
     return length > 0 && length <= MaxEndPacketLength && packet[0] == EndPacketMarker;
 }
 
-std::uint32_t ReadLE(const std::uint8_t* bytes, std::size_t count) {
-    std::uint32_t value = 0;
+std::uint64_t ReadLE(const std::uint8_t* bytes, std::size_t count) {
+    std::uint64_t value = 0;
     for (std::size_t i = count; i-- > 0;) {
         value = value << 8 | bytes[i];
     }
@@ -71,8 +71,8 @@ void TMySqlResultSet::ReadEndPacket(const std::uint8_t* packet, std::size_t leng
     if (length < 5) {
         throw Malformed("End-of-data packet of %zu bytes", length);
     }
-    fsession->warningCount = ReadLE(packet + 1, 2);
-    fsession->serverStatus = ReadLE(packet + 3, 2);
+    fsession->warningCount = std::uint32_t(ReadLE(packet + 1, 2));
+    fsession->serverStatus = std::uint32_t(ReadLE(packet + 3, 2));
 }
 
 bool TMySqlResultSet::ReadRow() {
@@ -146,8 +146,7 @@ void TMySqlResultSet::DecodeTextRow(TMySqlBinds* binds) const {
                 throw Malformed("Length of column %zu runs past the row of %zu bytes", column + 1,
                                 frowLength);
             }
-            // Of an 8-byte length only the low 32 bits count.
-            length = ReadLE(row + position + 1, std::min<std::size_t>(size, 4));
+            length = ReadLE(row + position + 1, size);
             prefix = 1 + size;
         }
         if (length > frowLength - position - prefix) {
@@ -211,7 +210,7 @@ TMySqlFieldInfo TMySqlResultSet::DecodeFieldInfo41(const TMySqlBinds& values) co
     field.CharsetNr = std::int32_t(ReadLE(block, 2));
     field.Length = std::int32_t(ReadLE(block + 2, 4));
     field.MyType = block[6];
-    field.Flags = ReadLE(block + 7, 2);
+    field.Flags = std::uint32_t(ReadLE(block + 7, 2));
     field.Scale = block[9];
     return field;
 }
@@ -225,7 +224,7 @@ TMySqlFieldInfo TMySqlResultSet::DecodeFieldInfoOld(const TMySqlBinds& values) c
     field.MyType = *FixedValue(values, 3, 1);
     const bool longFlags = fsession->serverCapabilities & CLIENT_LONG_FLAG;
     const std::uint8_t* last = FixedValue(values, 4, longFlags ? 3 : 2);
-    field.Flags = ReadLE(last, longFlags ? 2 : 1);
+    field.Flags = std::uint32_t(ReadLE(last, longFlags ? 2 : 1));
     field.Scale = last[longFlags ? 2 : 1];
     return field;
 }

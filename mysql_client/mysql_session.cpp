@@ -134,7 +134,8 @@ void TMySqlSession::ReadGreeting() {
         FserverLanguage = greeting[p + 3];
         serverStatus = std::uint32_t(std::int16_t(LE16(greeting + p + 4)));
     }
-    if (length >= p + 30) {
+    // Twelve bytes from p + 19 must all be there.
+    if (length >= p + 31) {
         std::copy_n(greeting + p + 19, Scramble41Length - ScrambleLength,
                     FscrambleBuff + ScrambleLength);
         FHaveScramble41 = true;
@@ -236,10 +237,12 @@ void TMySqlSession::AnswerAuthSwitch(std::string_view passwd) {
     net.ReadBytes(FscrambleBuff, Scramble41Length);
     FHaveScramble41 = true;
     net.Clear();
-    if (!passwd.empty()) {
+    if (passwd.empty()) {
+        net.SendEmpty();  // an empty password answers with an empty packet
+    } else {
         scramble41(passwd);
+        net.Send();
     }
-    net.Send();
     net.Receive();
 }
 
