@@ -9,10 +9,7 @@ EOSError::EOSError(int code)
     : Exception(Format("System Error.  Code: %d.\r\n%s", code, SystemErrorText(code).c_str())),
       FErrorCode(code) {}
 
-void Assert(bool condition, std::string_view message, const char* file, int line) {
-    if (condition) {
-        return;
-    }
+void AssertionFailed(std::string_view message, const char* file, int line) {
     const std::string text =
         message.empty() ? std::string("Assertion failure") : std::string(message);
     throw EAssertionFailed(Format("%s (%s, line %d)", text.c_str(), file, line));

@@ -25,6 +25,13 @@ public:
     using Exception::Exception;
 };
 
+// A text or number that cannot be converted to the wanted kind of value (a malformed number,
+// an impossible date or time).
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // An operation the object does not support.
 class ENotSupportedException : public Exception {
 public:
@@ -60,9 +67,16 @@ private:
     int FErrorCode;
 };
 
-// Raises EAssertionFailed ("Assertion failure" or the given text, with file and line) when
-// condition is false. (The builtins give the caller's place with every compiler we build with.)
-void Assert(bool condition, std::string_view message = {}, const char* file = __builtin_FILE(),
-            int line = __builtin_LINE());
+// Raises EAssertionFailed ("Assertion failure" or the given text, with file and line).
+[[noreturn]] void AssertionFailed(std::string_view message, const char* file, int line);
+
+// Raises EAssertionFailed when condition is false. Inline, so that checks on hot paths cost a
+// compare. (The builtins give the caller's place with every compiler we build with.)
+inline void Assert(bool condition, std::string_view message = {},
+                   const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
+    if (!condition) [[unlikely]] {
+        AssertionFailed(message, file, line);
+    }
+}
 
 }  // namespace platform
