@@ -15,4 +15,16 @@ std::size_t DeflateInto(const std::uint8_t* data, std::size_t count, std::uint8_
 bool InflateExact(const std::uint8_t* data, std::size_t count, std::uint8_t* out,
                   std::size_t expected);
 
+// How a one-pass inflate into a buffer of fixed size ended.
+enum class InflateStatus {
+    StreamEnd,   // the whole stream, trailer checked, fitted in the buffer
+    OutputFull,  // the buffer filled up before the stream ended
+    Damaged,     // the stream is corrupt or cut short
+};
+
+// Inflates a zlib stream into at most capacity bytes at out in one pass; produced receives the
+// number of bytes written.
+InflateStatus InflateInto(const std::uint8_t* data, std::size_t count, std::uint8_t* out,
+                          std::size_t capacity, std::size_t& produced);
+
 }  // namespace platform
