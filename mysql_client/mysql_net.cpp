@@ -363,7 +363,7 @@ void TMySqlNet::ReceiveCompressedPackets() {
             FCompressScratch.SetLength(stored);
             VioRead(FCompressScratch.Data(), stored);
             FCompressBuffer.SetLength(start + uncompressed);
-            if (!platform::InflateExact(FCompressScratch.Data(), stored,
+            if (!FInflater.InflateExact(FCompressScratch.Data(), stored,
                                         FCompressBuffer.Data() + start, uncompressed)) {
                 throw EMySqlException(
                     ER_NET_UNCOMPRESS_ERROR,

@@ -9,6 +9,7 @@
 
 #include "mysql_client/memory_stream.h"
 #include "mysql_client/vio.h"
+#include "platform/zlib_codec.h"
 
 namespace mysql_client {
 
@@ -115,6 +116,7 @@ private:
     MemoryStream FCompressBuffer{100};
     // Compressed bytes on their way out or in.
     MemoryStream FCompressScratch{BufferLength};
+    platform::TInflater FInflater;
     std::uint8_t FPacketNumber = 0;
     std::uint8_t FComprPacketNumber = 0;
     std::uint8_t FHeader[NET_HEADER_SIZE] = {};

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace platform {
 
@@ -10,11 +11,6 @@ namespace platform {
 std::size_t DeflateInto(const std::uint8_t* data, std::size_t count, std::uint8_t* out,
                         std::size_t capacity);
 
-// Inflates a zlib stream into exactly expected bytes at out. False when the stream is damaged
-// or does not end at exactly that length.
-bool InflateExact(const std::uint8_t* data, std::size_t count, std::uint8_t* out,
-                  std::size_t expected);
-
 // How a one-pass inflate into a buffer of fixed size ended.
 enum class InflateStatus {
     StreamEnd,   // the whole stream, trailer checked, fitted in the buffer
@@ -22,9 +18,34 @@ enum class InflateStatus {
     Damaged,     // the stream is corrupt or cut short
 };
 
-// Inflates a zlib stream into at most capacity bytes at out in one pass; produced receives the
-// number of bytes written.
+// Inflates zlib streams one after another, keeping zlib's state and window between them so that
+// a stream of many small packets does not set them up each time.
+class TInflater {
+public:
+    TInflater();
+    ~TInflater();
+
+    TInflater(const TInflater&) = delete;
+    TInflater& operator=(const TInflater&) = delete;
+
+    // Inflates a stream into at most capacity bytes at out in one pass; produced receives the
+    // number of bytes written.
+    InflateStatus Inflate(const std::uint8_t* data, std::size_t count, std::uint8_t* out,
+                          std::size_t capacity, std::size_t& produced);
+    // Inflates a stream into exactly expected bytes at out. False when the stream is damaged or
+    // does not end at exactly that length.
+    bool InflateExact(const std::uint8_t* data, std::size_t count, std::uint8_t* out,
+                      std::size_t expected);
+
+private:
+    struct Stream;
+    std::unique_ptr<Stream> FStream;
+};
+
+// One-pass forms with a stream of their own.
 InflateStatus InflateInto(const std::uint8_t* data, std::size_t count, std::uint8_t* out,
                           std::size_t capacity, std::size_t& produced);
+bool InflateExact(const std::uint8_t* data, std::size_t count, std::uint8_t* out,
+                  std::size_t expected);
 
 }  // namespace platform
