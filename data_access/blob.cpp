@@ -1,8 +1,8 @@
 #include "data_access/blob.h"
 
 #include "data_access/compressed_blob_data.h"
-#include "data_access/utf8_text.h"
 #include "platform/exceptions.h"
+#include "platform/text_encoding.h"
 
 namespace data_access {
 
@@ -177,7 +177,7 @@ void TBlob::WriteText(const void* text, std::size_t size) {
 
 std::u16string TBlob::AsWideString() {
     if (!FIsUnicode) {
-        return Utf8ToUtf16(ReadAll());
+        return platform::AnsiToUtf16(ReadAll());
     }
     std::u16string text(Size() / sizeof(char16_t), u'\0');
     if (!text.empty()) {
@@ -190,18 +190,18 @@ void TBlob::SetAsWideString(std::u16string_view text) {
     if (FIsUnicode) {
         WriteText(text.data(), text.size() * sizeof(char16_t));
     } else {
-        const std::string bytes = Utf16ToUtf8(text);
+        const std::string bytes = platform::Utf16ToAnsi(text);
         WriteText(bytes.data(), bytes.size());
     }
 }
 
 std::string TBlob::AsAnsiString() {
-    return FIsUnicode ? Utf16ToUtf8(AsWideString()) : ReadAll();
+    return FIsUnicode ? platform::Utf16ToAnsi(AsWideString()) : ReadAll();
 }
 
 void TBlob::SetAsAnsiString(std::string_view text) {
     if (FIsUnicode) {
-        const std::u16string wide = Utf8ToUtf16(text);
+        const std::u16string wide = platform::AnsiToUtf16(text);
         WriteText(wide.data(), wide.size() * sizeof(char16_t));
     } else {
         WriteText(text.data(), text.size());

@@ -56,8 +56,9 @@ public:
     // Takes source's form and a copy of its content.
     void Assign(TBlob& source);
 
-    // The content as text. The 8-bit text is UTF-8: each view converts when the blob holds the
-    // other form, and setting a view clears the blob and stores the text in the blob's form.
+    // The content as text. The 8-bit text is in the ANSI code page: each view converts when the
+    // blob holds the other form, and setting a view clears the blob and stores the text in the
+    // blob's form.
     std::u16string AsString() { return AsWideString(); }
     void SetAsString(std::u16string_view text) { SetAsWideString(text); }
     std::u16string AsWideString();

@@ -75,10 +75,10 @@ public:
     void AddCRUnicode();
     void RemoveCRUnicode();
 
-    // Between the forms of text (UTF-16 and 8-bit UTF-8). TranslatePositionToAnsi gives the byte
-    // position in UTF-16 content of an 8-bit position; TranslatePositionToUni the byte position in
-    // 8-bit content of a UTF-16 byte position. Both raise "Invalid BLOB position" for a position
-    // inside a character or beyond the content.
+    // Between the forms of text (UTF-16 and 8-bit in the ANSI code page). TranslatePositionToAnsi
+    // gives the byte position in UTF-16 content of an 8-bit position; TranslatePositionToUni the
+    // byte position in 8-bit content of a UTF-16 byte position. Both raise "Invalid BLOB position"
+    // for a position inside a character or beyond the content.
     std::size_t TranslatePositionToAnsi(std::size_t position);
     std::size_t TranslatePositionToUni(std::size_t position);
     // The 8-bit length of UTF-16 content; the UTF-16 length in bytes of 8-bit content.

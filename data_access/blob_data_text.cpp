@@ -1,13 +1,13 @@
 // The text operations of blob content: line breaks, and sizes and positions between UTF-16 and
-// 8-bit text. They read the content through Read, so content stored in another form is seen as
-// the text it holds, and they walk it as one run of bytes, so a character or a CR LF pair split
-// between two pieces counts as one.
+// 8-bit text in the ANSI code page. Those that look at the text read it through Read, so content
+// stored in another form is seen as the text it holds, and they walk it as one run of bytes, so a
+// surrogate pair or a CR LF pair split between two pieces counts as one.
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "data_access/blob_data.h"
-#include "data_access/utf8_text.h"
 #include "platform/exceptions.h"
 
 namespace data_access {
@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::uint16_t CR = 13;
 constexpr std::uint16_t LF = 10;
-// The longest step looked at: a UTF-8 character, a surrogate pair, a pair of UTF-16 units.
+// The longest step looked at: a surrogate pair, a CR LF pair of UTF-16 units.
 constexpr std::size_t MaxPeek = 4;
 
 // Reads content from its start through a window, one step at a time.
@@ -58,59 +58,44 @@ private:
     std::uint8_t FWindow[4096];
 };
 
-// One character: the bytes it takes in the content and in the other form of text.
+// One character of UTF-16 content: the bytes it takes and the 8-bit bytes it converts to.
 struct TStep {
     std::size_t Bytes;
-    std::size_t OtherBytes;
+    std::size_t AnsiBytes;
 };
 
-// A character of UTF-16 content and its 8-bit length. An odd last byte is no character.
+bool IsHighSurrogate(char16_t unit) noexcept {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char16_t unit) noexcept {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// The ANSI conversion turns a surrogate pair into one '?' and every other unit, an unpaired
+// surrogate included, into one byte. An odd last byte is no character and converts to nothing.
 TStep Utf16Step(TContentReader& reader) {
     std::uint8_t bytes[MaxPeek];
     const std::size_t count = reader.Peek(bytes, MaxPeek);
     if (count < sizeof(char16_t)) {
         return {count, 0};
     }
-    char16_t units[MaxPeek / sizeof(char16_t)];
+    char16_t units[2] = {};
     std::memcpy(units, bytes, count / sizeof(char16_t) * sizeof(char16_t));
-    const TDecodedChar c = DecodeUtf16(units, count / sizeof(char16_t));
-    return {c.Length * sizeof(char16_t), Utf8Length(c.Code)};
+    const bool pair = count == MaxPeek && IsHighSurrogate(units[0]) && IsLowSurrogate(units[1]);
+    return {(pair ? 2 : 1) * sizeof(char16_t), 1};
 }
 
-// A character of 8-bit content and its UTF-16 length in bytes.
-TStep Utf8Step(TContentReader& reader) {
-    std::uint8_t bytes[MaxPeek];
-    const std::size_t count = reader.Peek(bytes, MaxPeek);
-    const TDecodedChar c = DecodeUtf8(bytes, count);
-    return {c.Length, Utf16Length(c.Code) * sizeof(char16_t)};
-}
-
-template <class Step>
-std::size_t OtherSize(TCRBlobData& data, Step step) {
-    TContentReader reader(data);
-    std::size_t other = 0;
-    while (reader.Remaining() > 0) {
-        const TStep s = step(reader);
-        reader.Skip(s.Bytes);
-        other += s.OtherBytes;
+// Walks UTF-16 content from its start until its 8-bit length reaches limit or the content ends;
+// returns that length.
+std::size_t WalkAnsi(TContentReader& reader, std::size_t limit) {
+    std::size_t ansi = 0;
+    while (ansi < limit && reader.Remaining() > 0) {
+        const TStep step = Utf16Step(reader);
+        reader.Skip(step.Bytes);
+        ansi += step.AnsiBytes;
     }
-    return other;
-}
-
-// The content position of the character boundary at otherPosition in the other form.
-template <class Step>
-std::size_t TranslatePosition(TCRBlobData& data, std::size_t otherPosition, Step step) {
-    TContentReader reader(data);
-    std::size_t other = 0;
-    while (other < otherPosition && reader.Remaining() > 0) {
-        const TStep s = step(reader);
-        reader.Skip(s.Bytes);
-        other += s.OtherBytes;
-    }
-    if (other != otherPosition) {
-        throw platform::Exception("Invalid BLOB position");
-    }
-    return reader.Position();
+    return ansi;
 }
 
 std::uint16_t UnitAt(const std::uint8_t* bytes, std::size_t unitSize) noexcept {
@@ -209,19 +194,28 @@ void TCRBlobData::ConvertLineBreaks(std::size_t unitSize, bool addCR) {
 }
 
 std::size_t TCRBlobData::TranslatePositionToAnsi(std::size_t position) {
-    return TranslatePosition(*this, position, Utf16Step);
+    TContentReader reader(*this);
+    if (WalkAnsi(reader, position) != position) {
+        throw platform::Exception("Invalid BLOB position");
+    }
+    return reader.Position();
 }
 
+// Every byte of 8-bit content converts to one UTF-16 unit.
 std::size_t TCRBlobData::TranslatePositionToUni(std::size_t position) {
-    return TranslatePosition(*this, position, Utf8Step);
+    if (position % sizeof(char16_t) != 0 || position / sizeof(char16_t) > GetSize()) {
+        throw platform::Exception("Invalid BLOB position");
+    }
+    return position / sizeof(char16_t);
 }
 
 std::size_t TCRBlobData::GetSizeAnsi() {
-    return OtherSize(*this, Utf16Step);
+    TContentReader reader(*this);
+    return WalkAnsi(reader, std::numeric_limits<std::size_t>::max());
 }
 
 std::size_t TCRBlobData::GetSizeUni() {
-    return OtherSize(*this, Utf8Step);
+    return GetSize() * sizeof(char16_t);
 }
 
 }  // namespace data_access

@@ -15,6 +15,7 @@
 #include "data_access/blob_data.h"
 #include "data_access/compressed_blob_data.h"
 #include "platform/exceptions.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -507,68 +508,128 @@ TEST(TBlob, IsUnicodeChangesOnlyWhileEmpty) {
     EXPECT_TRUE(blob->IsUnicode());
 }
 
+// The 8-bit form is the process's ANSI code page; these tests run in cp1251.
 TEST(TBlob, TextViewsConvertBetweenTheForms) {
-    const std::u16string wide = u"Grüße € \U0001F600";
-    const std::string utf8 =
-        "Gr\xC3\xBC\xC3\x9F"
-        "e \xE2\x82\xAC \xF0\x9F\x98\x80";
+    const std::u16string wide = u"Плов € ё";
+    // П CF, л EB, о EE, в E2, € 88, ё B8.
+    const std::string ansi = "\xCF\xEB\xEE\xE2 \x88 \xB8";
     for (const bool isUnicode : {false, true}) {
         const auto blob = NewBlob("", isUnicode, 3);
         blob->SetAsWideString(wide);
-        EXPECT_EQ(ReadAll(*blob), isUnicode ? Bytes(wide) : utf8);
+        EXPECT_EQ(ReadAll(*blob), isUnicode ? Bytes(wide) : ansi);
         EXPECT_EQ(blob->AsWideString(), wide);
         EXPECT_EQ(blob->AsString(), wide);
-        EXPECT_EQ(blob->AsAnsiString(), utf8);
-        blob->SetAsAnsiString(utf8);
+        EXPECT_EQ(blob->AsAnsiString(), ansi);
+        blob->SetAsAnsiString(ansi);
         EXPECT_EQ(blob->AsWideString(), wide);
         const auto bytes = blob->AsBytes();
-        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), isUnicode ? Bytes(wide) : utf8);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), isUnicode ? Bytes(wide) : ansi);
         blob->SetAsBytes({'h', 'i'});
         EXPECT_EQ(blob->Size(), 2u);
         blob->SetAsString(u"");
         EXPECT_TRUE(blob->IsEmpty());
         EXPECT_EQ(blob->AsWideString(), u"");
     }
-    // Bytes that are no UTF-8 read as replacement characters, one per byte.
-    EXPECT_EQ(NewBlob("a\xFF\xE2\x82")->AsWideString(), u"a\uFFFD\uFFFD\uFFFD");
+    // Every byte is a character: one the page leaves undefined (98) reads as the C1 control.
+    EXPECT_EQ(NewBlob("a\x98\xFF")->AsWideString(), u"a\u0098я");
+    // A character the page lacks becomes '?', a surrogate pair one '?', an unpaired one too.
+    const std::u16string lossy = u"ü\U0001F600\xD800x";
+    EXPECT_EQ(NewBlob(Bytes(lossy), true, 3)->AsAnsiString(), "???x");
+    const auto stored = NewBlob("", false, 3);
+    stored->SetAsWideString(lossy);
+    EXPECT_EQ(ReadAll(*stored), "???x");
 }
 
+TEST(TBlob, TextViewsFollowTheCodePage) {
+    struct TRestoreCodePage {
+        ~TRestoreCodePage() { platform::SetAnsiCodePage(1251); }
+    } restore;
+    platform::SetAnsiCodePage(1252);
+    // cp1252: ü FC, ß DF, € 80.
+    const std::string ansi =
+        "Gr\xFC\xDF"
+        "e \x80";
+    EXPECT_EQ(NewBlob(ansi)->AsWideString(), u"Grüße €");
+    const auto wide = NewBlob("", true);
+    wide->SetAsAnsiString(ansi);
+    EXPECT_EQ(wide->AsWideString(), u"Grüße €");
+    EXPECT_EQ(wide->AsAnsiString(), ansi);
+    EXPECT_EQ(wide->GetSizeAnsi(), 7u);
+}
+
+// Sizes in the other form are the sizes of the converted text, whatever the pieces.
 TEST(TBlob, SizesInTheOtherForm) {
     const std::u16string ascii = u"0123456789";
     EXPECT_EQ(NewBlob(Bytes(ascii), true)->Size(), 20u);
     EXPECT_EQ(NewBlob(Bytes(ascii), true)->GetSizeAnsi(), 10u);
-    EXPECT_EQ(NewBlob(Bytes(u"é€\U0001F600"), true, 1)->GetSizeAnsi(), 9u);
-    EXPECT_EQ(NewBlob("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", false, 1)->GetSizeUni(), 8u);
-    EXPECT_EQ(NewBlob("a\xFF")->GetSizeUni(), 4u);
+    const struct {
+        std::string content;
+        std::size_t sizeAnsi;
+    } unicode[] = {
+        {Bytes(u"Плов"), 4},
+        {Bytes(u"é€\U0001F600"), 3},
+        {Bytes({u'\xD800', u'a', u'\xDC00'}), 3},
+        {Bytes(u"\xDC00\xD800"), 2},
+        {Bytes(u"ab") + "x", 2},
+        {"", 0},
+    };
+    // cp1251: П CF, л EB, о EE, в E2; 98 is undefined, FF is я.
+    const struct {
+        std::string content;
+        std::size_t sizeUni;
+    } ansi[] = {
+        {"\xCF\xEB\xEE\xE2", 8},
+        {"a\xFF", 4},
+        {"\x98", 2},
+        {"", 0},
+    };
+    for (const std::size_t pieceSize : {std::size_t(1), std::size_t(3), DefaultPieceSize}) {
+        for (const auto& c : unicode) {
+            const auto blob = NewBlob(c.content, true, pieceSize);
+            EXPECT_EQ(blob->GetSizeAnsi(), c.sizeAnsi) << pieceSize;
+            EXPECT_EQ(blob->AsAnsiString().size(), c.sizeAnsi) << pieceSize;
+        }
+        for (const auto& c : ansi) {
+            const auto blob = NewBlob(c.content, false, pieceSize);
+            EXPECT_EQ(blob->GetSizeUni(), c.sizeUni) << pieceSize;
+            EXPECT_EQ(blob->AsWideString().size() * 2, c.sizeUni) << pieceSize;
+        }
+    }
     ExpectAssertion([] { NewBlob("ab")->GetSizeAnsi(); }, "Assertion failure");
     ExpectAssertion([] { NewBlob("ab", true)->GetSizeUni(); }, "Assertion failure");
 }
 
 TEST(TCRBlobData, PositionsTranslateAtCharacterBoundaries) {
-    // a é € 😀 b: UTF-16 bytes 0 2 4 6 10 12, UTF-8 bytes 0 1 3 6 10 11.
-    const std::u16string wide = u"aé€\U0001F600b";
-    const std::string utf8 =
-        "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"
-        "b";
-    const std::pair<std::size_t, std::size_t> boundaries[] = {{0, 0}, {2, 1},   {4, 3},
-                                                              {6, 6}, {10, 10}, {12, 11}};
+    // a П € 😀 b: UTF-16 bytes 0 2 4 6 10 12; the pair converts to one '?', so 8-bit 0 1 2 3 4 5.
+    const std::u16string wide = u"aП€\U0001F600b";
+    const std::pair<std::size_t, std::size_t> uniBoundaries[] = {{0, 0}, {2, 1},  {4, 2},
+                                                                 {6, 3}, {10, 4}, {12, 5}};
+    // cp1251 a CF 88 ? b: every byte is one UTF-16 unit.
+    const std::string ansi = "a\xCF\x88?b";
+    const std::pair<std::size_t, std::size_t> ansiBoundaries[] = {{0, 0}, {2, 1}, {4, 2},
+                                                                  {6, 3}, {8, 4}, {10, 5}};
+    ASSERT_EQ(platform::Utf16ToAnsi(wide), ansi);
     for (const std::size_t pieceSize : {std::size_t(1), std::size_t(3), DefaultPieceSize}) {
         const auto uni = NewData(pieceSize);
         uni->Write(0, wide.size() * 2, wide.data());
-        const auto ansi = NewData(pieceSize);
-        ansi->Write(0, utf8.size(), utf8.data());
-        for (const auto& [uniPosition, ansiPosition] : boundaries) {
+        const auto eight = NewData(pieceSize);
+        eight->Write(0, ansi.size(), ansi.data());
+        for (const auto& [uniPosition, ansiPosition] : uniBoundaries) {
             EXPECT_EQ(uni->TranslatePositionToAnsi(ansiPosition), uniPosition) << pieceSize;
-            EXPECT_EQ(ansi->TranslatePositionToUni(uniPosition), ansiPosition) << pieceSize;
+            EXPECT_EQ(platform::Utf16ToAnsi(wide.substr(0, uniPosition / 2)).size(), ansiPosition);
         }
-        for (const std::size_t inside : {2, 4, 5, 7, 9, 12}) {
-            ExpectError([&] { uni->TranslatePositionToAnsi(inside); }, "Invalid BLOB position");
+        for (const auto& [uniPosition, ansiPosition] : ansiBoundaries) {
+            EXPECT_EQ(eight->TranslatePositionToUni(uniPosition), ansiPosition) << pieceSize;
         }
-        for (const std::size_t inside : {1, 3, 8, 14}) {
-            ExpectError([&] { ansi->TranslatePositionToUni(inside); }, "Invalid BLOB position");
+        for (const std::size_t beyond : {6, 7}) {
+            ExpectError([&] { uni->TranslatePositionToAnsi(beyond); }, "Invalid BLOB position");
         }
-        EXPECT_EQ(uni->GetSizeAnsi(), utf8.size());
-        EXPECT_EQ(ansi->GetSizeUni(), wide.size() * 2);
+        // Odd positions fall inside a unit; 12 and 14 lie beyond the content.
+        for (const std::size_t invalid : {1, 3, 9, 11, 12, 14}) {
+            ExpectError([&] { eight->TranslatePositionToUni(invalid); }, "Invalid BLOB position");
+        }
+        EXPECT_EQ(uni->GetSizeAnsi(), ansi.size());
+        EXPECT_EQ(eight->GetSizeUni(), ansi.size() * 2);
     }
 }
 
@@ -856,7 +917,7 @@ TEST(TCompressedBlob, RollbackAndClonesKeepTheirForm) {
 TEST(TCompressedBlob, TextOperationsSeeTheContent) {
     std::u16string text;
     for (int i = 0; i < 200; ++i) {
-        text += u"ab\nü";
+        text += u"ab\nж\U0001F600";
     }
     const auto blob = NewCompressedBlob(Bytes(text), true);
     blob->SetCompressed(true);
@@ -868,7 +929,7 @@ TEST(TCompressedBlob, TextOperationsSeeTheContent) {
     blob->AddCR();
     std::u16string expected;
     for (int i = 0; i < 200; ++i) {
-        expected += u"ab\r\nü";
+        expected += u"ab\r\nж\U0001F600";
     }
     EXPECT_EQ(blob->AsWideString(), expected);
 }
