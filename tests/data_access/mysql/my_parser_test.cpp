@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/exceptions.h"
+#include "tests/data_access/lexer_tokens.h"
 
 namespace {
 
@@ -15,50 +16,7 @@ using namespace data_access;
 using namespace data_access::mysql;
 using namespace std::string_view_literals;
 
-// SQL symbol codes.
-constexpr int Star = 1, Equals = 2, Colon = 3, Comma = 4, Dot = 5, Semicolon = 7;
-
-std::string Show(std::u16string_view text) {
-    std::string shown;
-    for (const char16_t ch : text) {
-        if (ch >= 32 && ch < 127) {
-            shown += char(ch);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", unsigned(ch));
-            shown += escaped;
-        }
-    }
-    return shown;
-}
-
-struct Token {
-    int Code;
-    std::u16string Lexem;
-    bool operator==(const Token&) const = default;
-};
-
-void PrintTo(const Token& token, std::ostream* out) {
-    *out << "{" << token.Code << ", \"" << Show(token.Lexem) << "\"}";
-}
-
-std::vector<Token> Tokens(TParser& parser) {
-    std::vector<Token> tokens;
-    for (int guard = 0; guard < 10000; ++guard) {
-        const int code = parser.GetNextToken();
-        if (code == lcEnd) {
-            return tokens;
-        }
-        tokens.push_back({code, parser.Lexem()});
-    }
-    ADD_FAILURE() << "no end of text";
-    return tokens;
-}
-
-struct LexCase {
-    std::u16string_view Text;
-    std::vector<Token> Expected;
-};
+using namespace lexer_test;
 
 // STATUS is in the MySQL keyword list, so the column name comes as that keyword.
 TEST(TMyParser, LexesTheQueueStatement) {
