@@ -23,6 +23,13 @@ void TMySQLCommand::FreeResult() {
     }
 }
 
+void TMySQLCommand::SetSQLResult(PMYSQL_RES result) {
+    FreeResult();
+    platform::Assert(FConnection != nullptr, "No connection");
+    FResultAPI = &FConnection->API();
+    FSQLResult = result;
+}
+
 std::unique_ptr<TParser> TMySQLCommand::CreateParser(platform::StringView text) const {
     return std::make_unique<TMyParser>(text);
 }

@@ -60,6 +60,9 @@ public:
     mysql_client::PMYSQL_RES SQLResult() const noexcept { return FSQLResult; }
     // Frees the open result set, if any, discarding its unread rows.
     void FreeResult();
+    // Takes over a result of this command's text that the record set read ahead, as the open
+    // result set; frees the one open before.
+    void SetSQLResult(mysql_client::PMYSQL_RES result);
 
     // Called with the final SQL text just before it is sent.
     std::function<void(const platform::String& sql)> OnExecute;

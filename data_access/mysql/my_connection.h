@@ -56,6 +56,9 @@ public:
     mysql_client::PMYSQL Handle() const noexcept { return FMySQL; }
     bool UseUnicode() const noexcept { return FUseUnicode; }
     bool NeedBackslashes() const noexcept { return FNeedBackslashes; }
+    bool OptimizedBigInt() const noexcept { return FOptimizedBigInt; }
+    bool NullForZeroDelphiDate() const noexcept { return FNullForZeroDelphiDate; }
+    bool CheckPrecision() const noexcept { return FCheckPrecision; }
     int ConnectionTimeout() const noexcept { return FConnectionTimeout; }
     int ServerPrimaryVer() const noexcept { return FServerPrimaryVer; }
     int ServerMinorVer() const noexcept { return FServerMinorVer; }
