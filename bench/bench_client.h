@@ -49,6 +49,9 @@ public:
     virtual TStreamTotals Stream(std::string_view sql) = 0;
     // Runs "SELECT 1" count times, each with its own result; returns the sum of the values.
     virtual std::uint64_t RoundTrips(int count) = 0;
+    // Keeps every row of the statement's result in memory with every value converted to its
+    // native form (numbers, date-times, UTF-16 text); returns the number of rows kept.
+    virtual std::uint64_t Store(std::string_view sql) = 0;
 };
 
 // Connections in UTF-8, optionally with the compressed protocol.

@@ -2,7 +2,12 @@
 #include <stdexcept>
 
 #include "bench/bench_client.h"
+#include "data_access/cr_props.h"
+#include "data_access/mysql/my_connection.h"
+#include "data_access/mysql/my_props.h"
+#include "data_access/mysql/my_record_set.h"
 #include "mysql_client/mysql_api.h"
+#include "platform/text_encoding.h"
 
 namespace bench {
 
@@ -27,7 +32,7 @@ using TResult = std::unique_ptr<mysql_client::TMySqlResultSet, TFreeResult>;
 class TOurClient final : public TBenchClient {
 public:
     TOurClient(const TServerAddress& address, bool compress)
-        : fapi(mysql_client::MyAPIDirect()), fsession(fapi.mysql_init()) {
+        : fapi(mysql_client::MyAPIDirect()), fsession(fapi.mysql_init()), faddress(address) {
         fapi.mysql_options(fsession.get(), mysql_client::MYSQL_SET_CHARSET_NAME,
                            std::string("utf8"));
         const std::uint32_t flags = compress ? mysql_client::CLIENT_COMPRESS : 0;
@@ -93,6 +98,29 @@ public:
         return sum;
     }
 
+    // The record set the data-access layer opens: FetchAll into the in-memory storage.
+    std::uint64_t Store(std::string_view sql) override {
+        if (!fconnection.GetConnected()) {
+            using namespace data_access;
+            using namespace data_access::mysql;
+            fconnection.SetProp(prServer, platform::Utf8ToUtf16(faddress.Host));
+            fconnection.SetProp(prUsername, platform::Utf8ToUtf16(faddress.User));
+            fconnection.SetProp(prPassword, platform::Utf8ToUtf16(faddress.Password));
+            fconnection.SetProp(prDatabase, platform::Utf8ToUtf16(faddress.Database));
+            fconnection.SetProp(prPort, faddress.Port);
+            fconnection.SetProp(prUseUnicode, true);
+            fconnection.Connect(u"");
+        }
+        data_access::mysql::TMySQLRecordset records;
+        records.SetConnection(&fconnection);
+        records.SetProp(data_access::prFetchAll, true);
+        records.SetSQL(platform::Utf8ToUtf16(sql));
+        records.Open();
+        const std::uint64_t rows = std::uint64_t(records.GetRecordCount());
+        records.Close();
+        return rows;
+    }
+
 private:
     [[noreturn]] void Fail(std::string_view what) {
         throw std::runtime_error("our client: " + std::string(what) + ": " +
@@ -123,6 +151,8 @@ private:
 
     mysql_client::TMySQLAPIDirect& fapi;
     TSession fsession;
+    TServerAddress faddress;
+    data_access::mysql::TMySQLConnection fconnection;
 };
 
 }  // namespace

@@ -106,7 +106,8 @@ platform::String SetLimit(platform::StringView sql) {
         return result;
     }
     if (limitNumber != none) {
-        return result.replace(limitNumber, limitLength, u"0");
+        return platform::String(sql.substr(0, limitNumber)) + u"0" +
+               platform::String(sql.substr(limitNumber + limitLength));
     }
     if (keyword != none) {
         return result.insert(keyword, u"LIMIT 0 ");
