@@ -4,6 +4,19 @@
 
 namespace data_access {
 
+TCRTableInfo* TCRTablesInfo::FindByAlias(platform::StringView alias) const {
+    for (const auto& table : FItems) {
+        if (platform::AsciiSameText(table->TableAlias, alias)) {
+            return table.get();
+        }
+    }
+    return nullptr;
+}
+
+TCRTableInfo& TCRTablesInfo::Add() {
+    return *FItems.emplace_back(std::make_unique<TCRTableInfo>());
+}
+
 TCRRecordSet::~TCRRecordSet() = default;
 
 void TCRRecordSet::SetCommand(std::unique_ptr<TCRCommand> command) {

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "data_access/cr_command.h"
 #include "data_access/cr_props.h"
 #include "data_access/mem_data.h"
+#include "platform/date_time.h"
 #include "platform/text.h"
 
 namespace data_access {
@@ -17,12 +19,42 @@ class TCRConnection;
 // What the executed statement turned out to be.
 enum TCommandType { ctUnknown = 0, ctStatement = 1, ctCursor = 2 };
 
+// A table the statement reads from, as updates and refreshes need it.
+struct TCRTableInfo {
+    platform::String TableName;
+    platform::String TableAlias;
+    // The name as the statement writes it, with its database when qualified.
+    platform::String TableNameFull;
+    // The statement names a view that the server reports under its base table.
+    bool IsView = false;
+    // The table's TIMESTAMP column, and the largest value fetched from it.
+    const TFieldDesc* TimestampField = nullptr;
+    platform::TDateTime MaxTimestamp = 0;
+};
+
+// The tables of a statement.
+class TCRTablesInfo {
+public:
+    int Count() const noexcept { return int(FItems.size()); }
+    TCRTableInfo& operator[](int index) const { return *FItems[std::size_t(index)]; }
+    // The table of that alias, ignoring case; nullptr when there is none.
+    TCRTableInfo* FindByAlias(platform::StringView alias) const;
+    TCRTableInfo& Add();
+    void Clear() noexcept { FItems.clear(); }
+
+private:
+    // Fields point at their tables, so a table never moves.
+    std::vector<std::unique_ptr<TCRTableInfo>> FItems;
+};
+
 // A field descriptor of a provider: the column as the database declares it.
 class TCRFieldDesc : public TFieldDesc {
 public:
     std::int32_t FDBLength = 0;
     std::int32_t FDBScale = 0;
     std::uint16_t FDBType = 0;
+    // The table the column comes from, or nullptr.
+    TCRTableInfo* FTableInfo = nullptr;
     platform::String FDefaultExpr;
 };
 
@@ -53,6 +85,7 @@ public:
     virtual bool IsCaseSensitive() const { return true; }
 
     TCommandType CommandType() const noexcept { return FCommandType; }
+    const TCRTablesInfo& TablesInfo() const noexcept { return FTablesInfo; }
     bool FetchAllMode() const noexcept { return FFetchAll; }
     int FetchRows() const noexcept { return FFetchRows; }
 
@@ -88,6 +121,7 @@ protected:
     platform::String FEncryptedFields;
     std::atomic<bool> FWaitForFetchBreak{false};
     TCommandType FCommandType = ctUnknown;
+    TCRTablesInfo FTablesInfo;
 };
 
 }  // namespace data_access

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/exceptions.h"
+
 namespace data_access {
 
 namespace {
@@ -107,6 +109,24 @@ void TMemData::CreateBlockStruct(PBlockHeader block, int rowCount, bool fetchBac
     block->UsedItems = std::uint16_t(rowCount);
 }
 
+PBlockHeader TMemData::CutList() {
+    if (!FirstItem) {
+        return nullptr;
+    }
+    PBlockHeader block = FirstItem->Block;
+    // Only a full single block is refilled: a block with free slots ended the fetching.
+    platform::Assert(LastItem->Block == block && block->UsedItems == block->ItemCount,
+                     "Unidirectional storage holds more than one full block");
+    for (PItemHeader item = FirstItem; item; item = item->Next) {
+        ReleaseComplexValues(ItemRecord(item), true, true);
+        std::memset(ItemRecord(item), 0, std::size_t(FRecordSize));
+    }
+    FRecordNoOffset += LastItem->Order;
+    FirstItem = LastItem = CurrentItem = nullptr;
+    FRefreshIteration = ++RefreshIterationCounter;
+    return block;
+}
+
 bool TMemData::OmitRecord(PItemHeader item) {
     if (!item) {
         return true;
@@ -163,7 +183,12 @@ void TMemData::GetNextRecord(std::uint8_t* recBuf) {
         item = previous ? previous->Next : FirstItem;
         if (!item) {
             // Past the last stored record: the provider may have more.
+            const std::int32_t iteration = FRefreshIteration;
             if (Fetch(false)) {
+                // A unidirectional fetch replaced the stored records, previous among them.
+                if (FRefreshIteration != iteration) {
+                    previous = nullptr;
+                }
                 continue;
             }
             break;
@@ -220,11 +245,15 @@ void TMemData::SetRecordNo(int recordNo) {
     // One direction only, so that orders with gaps cannot make the walk turn back and forth.
     const bool forward = start->Order < target;
     PItemHeader item = start;
-    while (item && item->Order != target) {
+    while (item && item->Order + FRecordNoOffset != recordNo) {
+        const std::int32_t iteration = FRefreshIteration;
         if (!forward) {
             item = item->Prev;
         } else if (item->Next || !Fetch(false)) {
             item = item->Next;
+        } else if (FRefreshIteration != iteration) {
+            // A unidirectional fetch replaced the stored records, item among them.
+            item = FirstItem;
         }
     }
     if (item) {

@@ -62,6 +62,11 @@ protected:
     // after the last item, or before the first when fetching back. The other slots become free
     // items, and a forward fetch that left slots over marks the end of the data.
     void CreateBlockStruct(PBlockHeader block, int rowCount, bool fetchBack);
+    // For a unidirectional provider, before the next block replaces the stored records: takes
+    // them out of the list with their values released and zeroed, and returns their block for
+    // refilling (nullptr when nothing is stored). Record numbers go on from the dropped ones; a
+    // new refresh iteration keeps bookmarks away from the reused slots.
+    PBlockHeader CutList();
 
     // Whether the record is left out of navigation (editing, cached updates and filters decide
     // here; the storage alone leaves nothing out). The decision is cached in the item.

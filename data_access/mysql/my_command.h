@@ -47,6 +47,7 @@ public:
     void BreakExec() override;
 
     void SetCommandTimeout(int seconds) noexcept { FCommandTimeout = seconds; }
+    int CommandTimeout() const noexcept { return FCommandTimeout; }
     // Rows affected by the last statement (-1 when the server reports none).
     int RowsAffected() const noexcept { return FRowsAffected; }
     // Rows affected of the last statement; csExecuted when it returned columns, else csInactive.

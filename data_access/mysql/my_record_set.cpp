@@ -62,7 +62,79 @@ TStatementKind StatementKind(platform::StringView sql) {
     return kind;
 }
 
+bool IsSymbol(int code, const std::u16string& lexem, std::u16string_view symbol) {
+    return code != lcString && code != lcIdent && lexem == symbol;
+}
+
+// An identifier or a keyword used as a name, without its backquotes; empty for anything else.
+platform::String NameOf(int code, const std::u16string& lexem) {
+    if (code == lcIdent && lexem.size() >= 2 && lexem.front() == u'`' && lexem.back() == u'`') {
+        return lexem.substr(1, lexem.size() - 2);
+    }
+    return code == lcIdent || code >= lxALL ? lexem : std::u16string();
+}
+
+// Reads a name with its "." qualifiers; false at a derived table.
+bool ReadTableName(TMyParser& parser, TTableReference& reference) {
+    std::u16string lexem;
+    for (;;) {
+        const int code = parser.GetNext(lexem);
+        if (reference.FullName.empty() && IsSymbol(code, lexem, u"(")) {
+            return false;
+        }
+        reference.Name = NameOf(code, lexem);
+        if (reference.Name.empty()) {
+            throw platform::EDatabaseError("TableName cannot be empty");
+        }
+        reference.FullName += reference.Name;
+        if (!IsSymbol(parser.GetNext(lexem), lexem, u".")) {
+            parser.Back();
+            return true;
+        }
+        reference.FullName += u'.';
+    }
+}
+
 }  // namespace
+
+std::vector<TTableReference> TableReferences(platform::StringView sql, bool useHandler) {
+    TMyParser parser(sql);
+    parser.SetOmitComment(true);
+    parser.SetUppered(false);
+    std::vector<TTableReference> references;
+    std::u16string lexem;
+    if (useHandler && parser.GetNext(lexem) == lxHANDLER) {
+        TTableReference reference;
+        if (ReadTableName(parser, reference)) {
+            references.push_back(std::move(reference));
+        }
+        return references;
+    }
+    parser.ToBegin();
+    if (parser.ToLexem(lxFROM, true) == lcEnd) {
+        return references;
+    }
+    for (;;) {
+        TTableReference reference;
+        if (!ReadTableName(parser, reference)) {
+            break;
+        }
+        int code = parser.GetNext(lexem);
+        if (code == lxAS) {
+            code = parser.GetNext(lexem);
+            reference.Alias = NameOf(code, lexem);
+        } else if (code == lcIdent) {
+            reference.Alias = NameOf(code, lexem);
+        } else {
+            parser.Back();
+        }
+        references.push_back(std::move(reference));
+        if (!IsSymbol(parser.GetNext(lexem), lexem, u",")) {
+            break;
+        }
+    }
+    return references;
+}
 
 platform::String SetLimit(platform::StringView sql) {
     TMyParser parser(sql);
@@ -262,6 +334,7 @@ void TMySQLRecordset::InternalPrepare() {
 }
 
 void TMySQLRecordset::InternalUnPrepare() {
+    ClearTablesInfo();
     GetCommand().SetCursorState(csInactive);
     FCommandType = ctUnknown;
     ReleaseSwapConnection(false);
@@ -412,6 +485,8 @@ void TMySQLRecordset::CreateFieldDescs() {
     PMYSQL_RES result = command.SQLResult();
     const TMyTypeMapOptions options = MapOptions();
     const unsigned count = api.mysql_num_fields(result);
+    // The fields are new, and so are their tables.
+    FTablesInfo.Clear();
     for (unsigned i = 0; i < count; ++i) {
         TMYSQL_FIELD column;
         api._mysql_fetch_field_direct(result, i, column, options.UseUnicode);
@@ -419,9 +494,71 @@ void TMySQLRecordset::CreateFieldDescs() {
         field->FFieldNo = std::uint16_t(i + 1);
         field->FActualFieldNo = std::uint16_t(i);
         FillFieldDesc(*field, column, options);
+        LinkTable(*field, column, options.UseUnicode);
         FFields.Add(std::move(field));
     }
+    FillTablesAliases();
     FNulls.clear();
+}
+
+void TMySQLRecordset::LinkTable(TMySQLFieldDesc& field, const TMYSQL_FIELD& column,
+                                bool useUnicode) {
+    const auto decode = [useUnicode](const std::string& name) {
+        return useUnicode ? platform::Utf8ToUtf16(name) : platform::AnsiToUtf16(name);
+    };
+    const platform::String alias = decode(column.Table);
+    if (alias.empty()) {
+        return;
+    }
+    TCRTableInfo* table = FTablesInfo.FindByAlias(alias);
+    if (!table) {
+        table = &FTablesInfo.Add();
+    }
+    table->TableName = decode(column.OrgTable);
+    table->TableAlias = alias;
+    field.FTableInfo = table;
+    if (column.MyType == MYSQL_TYPE_TIMESTAMP &&
+        (!table->TimestampField || (column.Flags & TIMESTAMP_FLAG))) {
+        table->TimestampField = &field;
+    }
+}
+
+void TMySQLRecordset::FillTablesAliases() {
+    for (const TTableReference& reference : TableReferences(GetCommand().SQL(), FUseHandler)) {
+        TCRTableInfo* table =
+            FTablesInfo.FindByAlias(reference.Alias.empty() ? reference.Name : reference.Alias);
+        if (!table) {
+            table = &FTablesInfo.Add();
+            table->TableName = reference.Name;
+            table->TableAlias = reference.Alias;
+        } else if (reference.Alias.empty() &&
+                   !platform::AsciiSameText(table->TableName, reference.Name)) {
+            // Named without alias, yet reported under another table: a view over that table,
+            // whose columns are known by the names the view gives them.
+            table->IsView = true;
+            for (const auto& field : FFields) {
+                auto& desc = static_cast<TCRFieldDesc&>(*field);
+                if (desc.FTableInfo == table) {
+                    desc.FActualName = desc.FName;
+                }
+            }
+        }
+        if (table->TableNameFull.empty()) {
+            table->TableNameFull = reference.FullName;
+        }
+    }
+    for (int i = 0; i < FTablesInfo.Count(); ++i) {
+        if (FTablesInfo[i].TableNameFull.empty()) {
+            FTablesInfo[i].TableNameFull = FTablesInfo[i].TableName;
+        }
+    }
+}
+
+void TMySQLRecordset::ClearTablesInfo() noexcept {
+    for (const auto& field : FFields) {
+        static_cast<TCRFieldDesc&>(*field).FTableInfo = nullptr;
+    }
+    FTablesInfo.Clear();
 }
 
 // --- fetching ---------------------------------------------------------------------------------
@@ -460,7 +597,7 @@ bool TMySQLRecordset::Fetch(bool /*fetchBack*/) {
                 break;
             }
             if (!block) {
-                block = BlockMan.AllocBlock(std::uint16_t(FFetchRows));
+                block = NewFetchBlock();
             }
             GetDataFromRow(row, ItemRecord(BlockMan.BlockItem(block, rows)));
             ++rows;
@@ -482,6 +619,16 @@ bool TMySQLRecordset::Fetch(bool /*fetchBack*/) {
     }
     DoAfterFetch();
     return rows > 0;
+}
+
+PBlockHeader TMySQLRecordset::NewFetchBlock() {
+    PBlockHeader block = FUniDirectional ? CutList() : nullptr;
+    if (block && block->ItemCount != FFetchRows) {
+        // FetchRows changed since the block was made.
+        BlockMan.FreeBlock(block);
+        block = nullptr;
+    }
+    return block ? block : BlockMan.AllocBlock(std::uint16_t(FFetchRows));
 }
 
 void TMySQLRecordset::DiscardBlock(PBlockHeader block, int rows) {
@@ -557,6 +704,10 @@ void TMySQLRecordset::ConvertValue(const TMySQLFieldDesc& field, PMYSQL_ROW row,
                 break;
             }
             Store(slot, valid ? date : ZeroDate);
+            TCRTableInfo* table = field.FTableInfo;
+            if (valid && table && table->TimestampField == &field && date > table->MaxTimestamp) {
+                table->MaxTimestamp = date;
+            }
             break;
         }
         case dtBlob:
@@ -746,6 +897,12 @@ void TMySQLRecordset::InternalClose() {
     if (!FPrepared) {
         FCommandType = ctUnknown;
     }
+    for (const auto& field : FFields) {
+        const auto& desc = static_cast<const TMySQLFieldDesc&>(*field);
+        if (desc.FMySQLType == MYSQL_TYPE_TIMESTAMP && desc.FTableInfo) {
+            desc.FTableInfo->MaxTimestamp = 0;
+        }
+    }
 }
 
 // --- streaming on a second connection ---------------------------------------------------------
@@ -771,6 +928,8 @@ void TMySQLRecordset::QuerySwapConnection() {
     }
     TMySQLConnection& own = Connection();
     own.Check(own.Handle());
+    // The ping is the first exchange that can hang on a dead server.
+    own.API().SetTimeout(own.Handle(), command.CommandTimeout());
     own.Check(own.API().mysql_ping(own.Handle()));
     auto swap = std::make_unique<TMySQLConnection>();
     swap->Assign(own);

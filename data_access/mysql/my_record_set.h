@@ -20,6 +20,20 @@ enum TOpenNextState { osNotChecked = 0, osMoreResults = 1, osNoMoreResults = 2, 
 // at the end. A text without SELECT, or with SET before it, is returned unchanged.
 platform::String SetLimit(platform::StringView sql);
 
+// A table the FROM clause names: the last part of the name, the name with its qualifiers, and the
+// alias (empty when none), without backquotes.
+struct TTableReference {
+    platform::String Name;
+    platform::String FullName;
+    platform::String Alias;
+};
+
+// The tables the outermost FROM clause names, separated by ",", each with an optional AS and an
+// alias; with useHandler the table of a HANDLER statement. Reading stops at the first thing that
+// is not such a reference (a join, a derived table, the next clause). An empty name raises
+// "TableName cannot be empty".
+std::vector<TTableReference> TableReferences(platform::StringView sql, bool useHandler);
+
 // The result of one MySQL statement as stored records. The record set executes its own command,
 // describes each result column as a TMySQLFieldDesc with an internal data type, and reads the
 // rows block by block, converting each textual value into the stored form of its type.
@@ -83,11 +97,19 @@ private:
     TMyTypeMapOptions MapOptions();
 
     void CreateFieldDescs();
+    // Points the field at the table the column comes from, adding the table when new.
+    void LinkTable(TMySQLFieldDesc& field, const mysql_client::TMYSQL_FIELD& column,
+                   bool useUnicode);
+    // Completes the tables from the FROM clause.
+    void FillTablesAliases();
+    void ClearTablesInfo() noexcept;
     // Describes the fields of a text not executed yet: runs it rewritten to return no rows.
     void DescribeWithoutRows();
     void GetDataFromRow(mysql_client::PMYSQL_ROW row, std::uint8_t* recBuf);
     void ConvertValue(const TMySQLFieldDesc& field, mysql_client::PMYSQL_ROW row,
                       std::uint8_t* recBuf, std::size_t index);
+    // The block the next rows go into: with UniDirectional the stored block, emptied.
+    PBlockHeader NewFetchBlock();
     // Releases what the first rows of a block hold and the block itself.
     void DiscardBlock(PBlockHeader block, int rows);
     void ReadAhead();

@@ -47,6 +47,55 @@ TEST(MySetLimit, RewritesTheTextToReturnNoRows) {
     }
 }
 
+// --- the tables a FROM clause names -----------------------------------------------------------
+
+// The references as "name|full name|alias" items separated by "; ".
+String References(const String& sql, bool useHandler) {
+    String result;
+    for (const TTableReference& r : TableReferences(sql, useHandler)) {
+        result += (result.empty() ? u"" : u"; ") + r.Name + u"|" + r.FullName + u"|" + r.Alias;
+    }
+    return result;
+}
+
+TEST(MyTableReferences, ReadsTheOutermostFromClause) {
+    const struct {
+        const char16_t* text;
+        bool useHandler;
+        const char16_t* expected;
+    } cases[] = {
+        {u"select * from print where status='no'", false, u"print|print|"},
+        {u"select * from t1 a, `my t2` as `b` , db.t3 order by 1", false,
+         u"t1|t1|a; my t2|my t2|b; t3|db.t3|"},
+        {u"select (select x from u), extract(year from d) from t", false, u"t|t|"},
+        {u"select * from Status s", false, u"Status|Status|s"},
+        {u"select * from t1 join t2 on t1.a = t2.a", false, u"t1|t1|"},
+        {u"select * from t1 x, (select 1) y, t2", false, u"t1|t1|x"},
+        {u"select * from /* c */ t -- d\n", false, u"t|t|"},
+        {u"select 1", false, u""},
+        {u"handler h1 read first", true, u"h1|h1|"},
+        {u"handler h1 read first", false, u""},
+        {u"select * from h1", true, u"h1|h1|"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(platform::Utf16ToUtf8(c.text));
+        EXPECT_EQ(References(c.text, c.useHandler), c.expected);
+    }
+}
+
+TEST(MyTableReferences, AnEmptyNameRaises) {
+    for (const char16_t* text :
+         {u"select * from ``", u"select * from t, , u", u"select * from db.", u"select 1 from"}) {
+        SCOPED_TRACE(platform::Utf16ToUtf8(text));
+        try {
+            TableReferences(text, false);
+            ADD_FAILURE() << "no error";
+        } catch (const platform::EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), "TableName cannot be empty");
+        }
+    }
+}
+
 // --- against the server -----------------------------------------------------------------------
 
 // Reads values of the current record of a record set by field name.
@@ -648,6 +697,170 @@ TEST_F(MyRecordSet, StreamingUsesASecondConnectionAndCutsLongResults) {
     EXPECT_EQ(set->GetRecordCount(), 15);
     EXPECT_FALSE(set->UsesSwapConnection());
     EXPECT_TRUE(set->CanDisconnect());
+}
+
+TEST_F(MyRecordSet, FieldsKnowTheirTablesAndTheLatestTimestamp) {
+    Exec(u"DROP VIEW IF EXISTS rs_tab_view");
+    Exec(u"DROP TABLE IF EXISTS rs_tab");
+    Exec(u"DROP TABLE IF EXISTS rs_other");
+    Exec(
+        u"CREATE TABLE rs_tab (id INT, t1 TIMESTAMP NULL DEFAULT NULL,"
+        u" t2 TIMESTAMP NULL DEFAULT NULL)");
+    Exec(u"CREATE TABLE rs_other (x INT)");
+    Exec(
+        u"INSERT INTO rs_tab VALUES (1, '2001-02-03 04:05:06', '2020-01-01 00:00:00'),"
+        u" (2, '2003-01-01 00:00:00', NULL), (3, NULL, '2019-01-01 00:00:00')");
+    Exec(u"INSERT INTO rs_other VALUES (7)");
+    auto set = MakeSet(
+        u"select a.id, a.t1, a.t2, b.x, 1 + 1 as c from rs_tab a, rs_other b,"
+        u" rs_other order by a.id");
+    set->Open();
+    const TCRTablesInfo& tables = set->TablesInfo();
+    const auto tableOf = [&](const char16_t* name) {
+        return static_cast<TCRFieldDesc&>(set->FieldByName(name)).FTableInfo;
+    };
+    ASSERT_EQ(tables.Count(), 3);
+    TCRTableInfo* a = tables.FindByAlias(u"A");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->TableName, u"rs_tab");
+    EXPECT_EQ(a->TableNameFull, u"rs_tab");
+    EXPECT_EQ(tableOf(u"id"), a);
+    EXPECT_EQ(tableOf(u"t2"), a);
+    EXPECT_EQ(tableOf(u"x"), tables.FindByAlias(u"b"));
+    EXPECT_EQ(tableOf(u"c"), nullptr);
+    // A table the FROM clause alone names.
+    EXPECT_EQ(tables[2].TableName, u"rs_other");
+    EXPECT_EQ(tables[2].TableAlias, u"");
+    EXPECT_FALSE(a->IsView);
+
+    // Without the flag a later column does not replace the first TIMESTAMP column.
+    EXPECT_EQ(a->TimestampField, &set->FieldByName(u"t1"));
+    platform::TDateTime latest = 0;
+    ASSERT_TRUE(platform::TryEncodeDateTime(2003, 1, 1, 0, 0, 0, 0, latest));
+    EXPECT_EQ(a->MaxTimestamp, latest);
+    set->Close();
+    EXPECT_EQ(set->TablesInfo().Count(), 3);
+    EXPECT_EQ(set->TablesInfo()[0].MaxTimestamp, 0);
+
+    // Reopened with another text, the tables are those of the new text only.
+    set->SetSQL(u"select x from rs_other");
+    set->Open();
+    ASSERT_EQ(set->TablesInfo().Count(), 1);
+    EXPECT_EQ(set->TablesInfo()[0].TableName, u"rs_other");
+
+    // A view named without alias but reported under its base table.
+    Exec(u"CREATE VIEW rs_tab_view AS SELECT id AS vid FROM rs_tab");
+    auto view = MakeSet(u"select vid from rs_tab_view");
+    view->Open();
+    const TFieldDesc& vid = view->FieldByName(u"vid");
+    const TCRTableInfo* viewTable = static_cast<const TCRFieldDesc&>(vid).FTableInfo;
+    ASSERT_NE(viewTable, nullptr);
+    EXPECT_EQ(viewTable->IsView, viewTable->TableName != u"rs_tab_view")
+        << platform::Utf16ToUtf8(viewTable->TableName);
+    EXPECT_EQ(vid.FActualName, viewTable->IsView ? u"vid" : vid.FActualName);
+}
+
+TEST_F(MyRecordSet, UniDirectionalKeepsOnlyTheNewestBlock) {
+    Exec(u"DROP TABLE IF EXISTS rs_uni");
+    Exec(u"CREATE TABLE rs_uni (id INT, s VARCHAR(100), t TEXT) CHARACTER SET utf8");
+    Exec(
+        u"INSERT INTO rs_uni SELECT seq, REPEAT('я', 40 + seq), IF(seq % 3 = 0, NULL, 'т')"
+        u" FROM seq_1_to_25");
+    auto set = MakeSet(u"select * from rs_uni order by id");
+    set->SetProp(prUniDirectional, true);
+    set->SetProp(prFetchRows, 10);
+    set->SetProp(prCreateConnection, false);
+    set->Open();
+    TRecordReader row(*set);
+    TRecBookmark early{};
+    for (int i = 1; i <= 25; ++i) {
+        ASSERT_TRUE(row.Next()) << i;
+        EXPECT_EQ(set->GetRecordNo(), i);
+        EXPECT_EQ(row.Int(u"id"), i);
+        EXPECT_EQ(row.Text(u"s").size(), std::size_t(40 + i));
+        EXPECT_EQ(row.IsNull(u"t"), i % 3 == 0);
+        EXPECT_EQ(set->GetRecordCount(), (i + 9) / 10 * 10 - (i > 20 ? 5 : 0));
+        if (i == 3) {
+            early = set->GetBookmark();
+        }
+    }
+    EXPECT_FALSE(row.Next());
+    // Only the last block is stored: going back stops at its first record.
+    set->SetToBegin();
+    ASSERT_TRUE(row.Next());
+    EXPECT_EQ(row.Int(u"id"), 21);
+    EXPECT_EQ(set->GetRecordNo(), 21);
+    // The dropped record's slot holds another record now: the bookmark does not reach it.
+    set->SetToBookmark(early);
+    EXPECT_EQ(set->GetRecordNo(), 21);
+    set->SetRecordNo(24);
+    EXPECT_EQ(set->GetRecordNo(), 24);
+    set->Close();
+
+    // Walking by record number fetches on through the replaced blocks.
+    set->Open();
+    set->SetRecordNo(17);
+    EXPECT_EQ(set->GetRecordNo(), 17);
+    ASSERT_TRUE(row.Next());
+    EXPECT_EQ(row.Int(u"id"), 18);
+}
+
+TEST_F(MyRecordSet, SwapConnectionGetsTheCommandTimeoutBeforeThePing) {
+    auto set = std::make_unique<TMySQLRecordset>();
+    set->SetConnection(&connection);
+    set->SetProp(prCommandTimeout, 7);
+    set->SetProp(prFetchRows, 2);
+    set->SetSQL(u"select seq from seq_1_to_5");
+    Exec(u"DO 1");
+    ASSERT_NE(connection.Handle()->commandTimeout, 7);
+    set->Open();
+    EXPECT_TRUE(set->UsesSwapConnection());
+    EXPECT_EQ(connection.Handle()->commandTimeout, 7);
+    EXPECT_EQ(set->GetCommand().CommandTimeout(), 7);
+}
+
+TEST_F(MyRecordSet, OpenNextTakesOverTheResultReadAhead) {
+    auto set = MakeSet(u"select 1 as a; do 1; select 'x' as b, 2 as c; select 3 as d");
+    set->SetProp(prFetchAll, false);
+    set->SetProp(prCreateConnection, false);
+    String sent;
+    set->GetCommand().OnExecute = [&](const String& sql) { sent = sql; };
+    set->Open();
+    EXPECT_EQ(set->FieldByName(u"a").FDataType, dtInt32);
+    set->Close();
+    TPropValue more;
+    set->GetProp(prIsCanOpenNext, more);
+    EXPECT_TRUE(more.AsBoolean());
+
+    set->SetProp(prOpenNext, true);
+    sent.clear();
+    set->Open();
+    EXPECT_TRUE(sent.empty()) << platform::Utf16ToUtf8(sent);
+    ASSERT_EQ(set->GetFieldCount(), 2);
+    TRecordReader row(*set);
+    ASSERT_TRUE(row.Next());
+    EXPECT_EQ(row.Text(u"b"), u"x");
+    EXPECT_EQ(row.Int(u"c"), 2);
+    EXPECT_FALSE(row.Next());
+    set->Close();
+
+    set->Open();
+    ASSERT_EQ(set->GetFieldCount(), 1);
+    TRecordReader last(*set);
+    ASSERT_TRUE(last.Next());
+    EXPECT_EQ(last.Int(u"d"), 3);
+    set->Close();
+    set->GetProp(prIsCanOpenNext, more);
+    EXPECT_FALSE(more.AsBoolean());
+    EXPECT_EQ(set->OpenNextState(), osNoMoreResults);
+
+    // Nothing is left to move to.
+    EXPECT_EQ(ErrorOf(*set), "Query must return exactly result set - use Execute");
+    // Without OpenNext the text runs again from its first result.
+    set->SetProp(prOpenNext, false);
+    set->Open();
+    EXPECT_EQ(set->FieldByName(u"a").FDataType, dtInt32);
+    EXPECT_EQ(set->GetRecordCount(), 1);
 }
 
 TEST(MyRecordSetProps, SetAndGetByNumber) {
