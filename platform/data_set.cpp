@@ -1,10 +1,10 @@
 #include "platform/data_set.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "platform/data_source.h"
 #include "platform/field.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -138,29 +138,9 @@ std::uint8_t* TDataSet::ActiveBuffer() const noexcept {
     return FHasCurrent ? FActive : nullptr;
 }
 
-namespace {
-
-char16_t FoldCase(char16_t c) {
-    if (c >= u'a' && c <= u'z') {
-        return char16_t(c - u'a' + u'A');
-    }
-    if (c >= u'а' && c <= u'я') {
-        return char16_t(c - u'а' + u'А');
-    }
-    return c == u'ё' ? u'Ё' : c;
-}
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char16_t x, char16_t y) { return FoldCase(x) == FoldCase(y); });
-}
-
-}  // namespace
-
 TField* TDataSet::FindField(std::u16string_view name) const {
     for (const auto& field : FFields) {
-        if (SameName(field->FieldName(), name)) {
+        if (AsciiSameText(field->FieldName(), name)) {
             return field.get();
         }
     }

@@ -65,7 +65,8 @@ public:
 
     std::vector<TFieldDef>& FieldDefs() noexcept { return FFieldDefs; }
     const std::vector<std::unique_ptr<TField>>& Fields() const noexcept { return FFields; }
-    // By name, ignoring case; nullptr when the data set has no such field.
+    // By name, ignoring the case of a to z as every name of the program compares; nullptr when
+    // the data set has no such field.
     TField* FindField(std::u16string_view name) const;
 
     // The record buffer of the current record, nullptr when there is none.
