@@ -26,13 +26,13 @@ TDataSet::~TDataSet() {
 
 void TDataSet::SetActive(bool value) {
     if (value) {
-        Open();
+        OpenCursor();
     } else {
-        Close();
+        CloseCursor();
     }
 }
 
-void TDataSet::Open() {
+void TDataSet::OpenCursor() {
     if (Active()) {
         return;
     }
@@ -52,7 +52,7 @@ void TDataSet::Open() {
     DataEvent(TDataEvent::deUpdateState);
 }
 
-void TDataSet::Close() {
+void TDataSet::CloseCursor() {
     if (!Active()) {
         return;
     }

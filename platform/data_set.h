@@ -47,10 +47,11 @@ public:
     TDataSet(const TDataSet&) = delete;
     TDataSet& operator=(const TDataSet&) = delete;
 
-    void Open();
-    void Close();
+    void Open() { SetActive(true); }
+    void Close() { SetActive(false); }
     bool Active() const noexcept { return FState != TDataSetState::dsInactive; }
-    void SetActive(bool value);
+    // Opens or closes; descendants may defer the change (while their resource is read).
+    virtual void SetActive(bool value);
     TDataSetState State() const noexcept { return FState; }
 
     void First();
@@ -95,6 +96,8 @@ protected:
     virtual int GetRecordCount() { return -1; }
     virtual int GetRecNo() { return -1; }
 
+    void OpenCursor();
+    void CloseCursor();
     // One field per field definition, in order.
     void CreateFields();
     void DestroyFields() noexcept;

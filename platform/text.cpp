@@ -63,6 +63,15 @@ StringView TrimRight(StringView text) {
         text, +[](char16_t c) { return c < 33; });
 }
 
+StringView Trim(StringView text) {
+    text = TrimRight(text);
+    std::size_t start = 0;
+    while (start < text.size() && text[start] < 33) {
+        ++start;
+    }
+    return text.substr(start);
+}
+
 void TStringList::Clear() {
     FLines.clear();
     Changed();

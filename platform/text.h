@@ -25,6 +25,8 @@ StringView TrimTrailingBlanks(StringView text);
 std::string_view TrimTrailingBlanks(std::string_view text);
 // Drops every trailing character below 33: blanks, line ends and other control characters.
 StringView TrimRight(StringView text);
+// Drops every leading and trailing character below 33, as names and settings are read.
+StringView Trim(StringView text);
 
 // A list of text lines. Text joins the lines, each followed by CR LF; SetText splits at CR LF,
 // LF or a lone CR, and a line break at the very end starts no further line. OnChange, when
