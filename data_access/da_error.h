@@ -16,6 +16,8 @@ public:
         : EDatabaseError(std::move(message)), FErrorCode(code) {}
 
     int ErrorCode() const noexcept { return FErrorCode; }
+    // The connection is gone, so its component closes itself.
+    virtual bool IsFatalError() const noexcept { return false; }
     TComponent* Component() const noexcept { return FComponent; }
     void SetComponent(TComponent* component) noexcept { FComponent = component; }
 

@@ -17,6 +17,11 @@ TMemDataSet::~TMemDataSet() {
     Close();
 }
 
+void TMemDataSet::SetData(std::unique_ptr<TMemData> data) {
+    platform::Assert(!Active(), "Data set is open");
+    FData = std::move(data);
+}
+
 TFieldType TMemDataSet::GetFieldType(TDataType dataType) {
     static constexpr TFieldType types[] = {
         TFieldType::ftUnknown,  TFieldType::ftString,     TFieldType::ftShortint,

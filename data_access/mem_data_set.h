@@ -21,6 +21,7 @@ public:
     ~TMemDataSet() override;
 
     TMemData& Data() const noexcept { return *FData; }
+    bool HasData() const noexcept { return FData != nullptr; }
     int GetRecordSize() const noexcept { return FData->RecordSize(); }
 
     // The field type the data set gives a data type; "Unknown data type" (an assertion failure)
@@ -34,6 +35,11 @@ public:
     bool GetActiveBookmark(TRecBookmark& bookmark) const;
 
 protected:
+    // For descendants whose storage comes later: set it with SetData before opening.
+    TMemDataSet() = default;
+    // Replaces the storage of a closed data set.
+    void SetData(std::unique_ptr<TMemData> data);
+
     void InternalOpen() override;
     void InternalClose() override;
     std::uint8_t* AllocRecordBuffer() override;

@@ -14,7 +14,7 @@ public:
 
     int LineNumber() const noexcept { return FLineNumber; }
     // The connection is gone: the server shut down, could not be reached or was lost.
-    bool IsFatalError() const noexcept;
+    bool IsFatalError() const noexcept override;
     bool IsKeyViolation() const noexcept;
 
 private:
