@@ -27,7 +27,7 @@ void TCustomDADataSet::SetConnection(TCustomDAConnection* connection) {
     if (connection == Connection()) {
         return;
     }
-    Close();
+    CloseForChange();
     if (Connection()) {
         Connection()->UnregisterClient(this);
     }
@@ -40,10 +40,15 @@ void TCustomDADataSet::SetConnection(TCustomDAConnection* connection) {
 }
 
 void TCustomDADataSet::ConnectChange(bool connecting) {
-    if (connecting || !Active()) {
-        return;
+    if (!connecting) {
+        CloseForChange();
     }
-    Close();
+}
+
+void TCustomDADataSet::CloseForChange() {
+    if (Active()) {
+        Close();
+    }
 }
 
 void TCustomDADataSet::ConnectionDestroyed() noexcept {
@@ -58,7 +63,7 @@ void TCustomDADataSet::ConnectionDestroyed() noexcept {
 }
 
 void TCustomDADataSet::SQLChanged() {
-    Close();
+    CloseForChange();
     if (HasData()) {
         if (RecordSet().Prepared()) {
             RecordSet().UnPrepare();

@@ -58,6 +58,8 @@ private:
     void ConnectChange(bool connecting) override;
     void ConnectionDestroyed() noexcept override;
     void SQLChanged();
+    // Closes an open data set (a value read from a resource is not a wish to close).
+    void CloseForChange();
     // The provider record set for the connection's current provider object, set up.
     TCRRecordSet& CheckRecordSet(TCustomDAConnection& connection);
     TCRRecordSet& RecordSet() const { return static_cast<TCRRecordSet&>(Data()); }

@@ -223,8 +223,8 @@ TEST_F(UniComponents, LoadingAppliesRecordedValuesInResourceOrder) {
     connection.BeginLoading();
     query.BeginLoading();
     connection.SetConnected(true);
-    query.SQL().Add(u"select 1 as one");
     query.SetActive(true);
+    query.SQL().Add(u"select 1 as one");
     EXPECT_FALSE(connection.Connected());
     EXPECT_FALSE(query.Active());
 
