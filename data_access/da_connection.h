@@ -7,6 +7,7 @@
 #include "data_access/component.h"
 #include "data_access/cr_connection.h"
 #include "data_access/cr_record_set.h"
+#include "data_access/parser.h"
 #include "platform/text.h"
 
 namespace data_access {
@@ -79,6 +80,10 @@ public:
     // What the provider makes of the clients' work: the prefix of their option lines, the text
     // it runs for a statement text, its record sets and the options it gives them.
     virtual platform::String ProviderPrefix() const { return {}; }
+    // The lexer the clients' macros are read with.
+    virtual std::unique_ptr<TParser> CreateParser(platform::StringView text) const {
+        return std::make_unique<TSQLParser>(text);
+    }
     virtual platform::String TranslateSQL(platform::StringView text) const {
         return platform::String(text);
     }

@@ -32,6 +32,7 @@ public:
     // opening it again runs the statement again.
     platform::TStringList& SQL() noexcept { return FCommand.SQL(); }
     TCustomDASQL& GetSQLCommand() noexcept { return FCommand; }
+    TMacros& Macros() noexcept { return FCommand.Macros(); }
     platform::String FinalSQL() const { return FCommand.FinalSQL(); }
     // Provider option lines of the data set (for MySQL, FetchAll is on unless they say
     // otherwise).

@@ -15,6 +15,9 @@ TCustomDAConnection& UsedConnection(TCustomDAConnection* connection) {
 
 TCustomDASQL::TCustomDASQL(String name)
     : TComponent(std::move(name)),
+      FMacros([this](platform::StringView text) {
+          return FConnection ? FConnection->CreateParser(text) : std::make_unique<TSQLParser>(text);
+      }),
       FSpecificOptions([this] { return FConnection ? FConnection->ProviderPrefix() : String(); }) {
     FSQL.OnChange = [this] { SQLChanged(); };
     FSpecificOptions.OnChange = [this] { FOptionsChanged = true; };
@@ -47,6 +50,7 @@ void TCustomDASQL::ConnectionDestroyed() noexcept {
 }
 
 void TCustomDASQL::SQLChanged() {
+    FMacros.Scan(FSQL.Text());
     if (FICommand) {
         FICommand->Unprepare();
     }
@@ -56,7 +60,10 @@ void TCustomDASQL::SQLChanged() {
 }
 
 String TCustomDASQL::FinalSQL() const {
-    const String text(platform::TrimRight(FSQL.Text()));
+    String text(platform::TrimRight(FSQL.Text()));
+    if (FMacros.Count() > 0) {
+        text = FMacros.Expand(text);
+    }
     return FConnection ? FConnection->TranslateSQL(text) : text;
 }
 

@@ -6,6 +6,7 @@
 #include "data_access/component.h"
 #include "data_access/cr_command.h"
 #include "data_access/da_connection.h"
+#include "data_access/macros.h"
 #include "data_access/uni_options.h"
 #include "platform/text.h"
 
@@ -22,13 +23,15 @@ public:
 
     // The statement text, line by line.
     platform::TStringList& SQL() noexcept { return FSQL; }
+    // The "&name" macros of the text, found whenever it changes.
+    TMacros& Macros() noexcept { return FMacros; }
     // Provider option lines of the command.
     TSpecificOptionsList& SpecificOptions() noexcept { return FSpecificOptions; }
     // The text's ":name" references are parameters (off: the text goes as it is).
     bool ParamCheck = true;
 
     // The text that runs: the lines joined with CR LF, without trailing characters below 33,
-    // in the provider's forms.
+    // with its macros expanded, in the provider's forms.
     platform::String FinalSQL() const;
 
     // Connects the connection when closed and runs the text once; rows it returns are dropped.
@@ -49,6 +52,7 @@ private:
 
     TCustomDAConnection* FConnection = nullptr;
     platform::TStringList FSQL;
+    TMacros FMacros;
     TSpecificOptionsList FSpecificOptions;
     bool FOptionsChanged = true;
     std::unique_ptr<TCRCommand> FICommand;

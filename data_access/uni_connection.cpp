@@ -68,6 +68,11 @@ void TUniConnection::CheckIConnection() {
     }
 }
 
+std::unique_ptr<TParser> TUniConnection::CreateParser(StringView text) const {
+    return FProvider ? FProvider->SqlFormatter().CreateParser(text)
+                     : TCustomDAConnection::CreateParser(text);
+}
+
 String TUniConnection::TranslateSQL(StringView text) const {
     return FProvider ? TranslateUniSql(text, FProvider->SqlFormatter(), Macros) : String(text);
 }

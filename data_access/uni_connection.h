@@ -30,6 +30,7 @@ public:
     TUniMacros Macros;
 
     platform::String ProviderPrefix() const override { return FProviderName; }
+    std::unique_ptr<TParser> CreateParser(platform::StringView text) const override;
     platform::String TranslateSQL(platform::StringView text) const override;
     std::unique_ptr<TCRRecordSet> CreateRecordSet() const override;
     void ApplyCommandOptions(TCRCommand& command,

@@ -365,6 +365,19 @@ TEST_F(UniComponents, BraceConstructsReachTheServerInMySQLForm) {
     }
 }
 
+TEST_F(UniComponents, MacrosOfTheTextAreExpandedBeforeItRuns) {
+    TUniQuery& query = Query();
+    TDBMemo& memo = Memo(query, u"x");
+    query.SQL().Add(u"select &value as x, '&value' as y &tail");
+    ASSERT_EQ(query.Macros().Count(), 2);
+    query.Macros().MacroByName(u"VALUE").Value = u"'макрос'";
+    query.Macros().MacroByName(u"tail").Active = false;
+    // Trailing blanks go before the macros are expanded.
+    EXPECT_EQ(query.FinalSQL(), u"select 'макрос' as x, '&value' as y ");
+    query.Open();
+    EXPECT_EQ(memo.Text(), u"макрос");
+}
+
 // --- the command -----------------------------------------------------------------------------
 
 TEST_F(UniComponents, TheCommandRunsStatementsAndCountsRows) {
