@@ -14,27 +14,17 @@
 #include "data_access/mysql/my_record_set.h"
 #include "platform/exceptions.h"
 #include "platform/text_encoding.h"
+#include "tests/support/raised_message.h"
 
 namespace {
 
 using namespace data_access;
 using namespace data_access::mysql;
 using platform::String;
+using test_support::RaisedMessage;
 
 std::string U8(platform::StringView text) {
     return platform::Utf16ToUtf8(text);
-}
-
-// The message of the EDatabaseError the call raises; a failure when it raises none.
-template <typename Call>
-std::string DatabaseErrorOf(Call&& call) {
-    try {
-        call();
-    } catch (const platform::EDatabaseError& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no EDatabaseError";
-    return {};
 }
 
 // What ApplyOptions handed over, by property number; a property handed twice is a failure.
@@ -178,19 +168,23 @@ TEST(UniOptionValue, RejectsInvalidValuesNamingValueAndOption) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(c.option) + " = '" + U8(c.value) + "'");
-        EXPECT_EQ(DatabaseErrorOf([&] { ConvertOptionValue(SampleOption(c.option), c.value); }),
+        EXPECT_EQ(RaisedMessage<platform::EDatabaseError>(
+                      [&] { ConvertOptionValue(SampleOption(c.option), c.value); }),
                   "Invalid value: " + U8(c.value) + " for option " + U8(c.option));
     }
 }
 
 TEST(UniOptionValue, ErrorTextIsExact) {
     const TOption& useUnicode = *Provider().ConnectionOptions().Find(u"useunicode");
-    EXPECT_EQ(DatabaseErrorOf([&] { ConvertOptionValue(useUnicode, u"Yes"); }),
-              "Invalid value: Yes for option UseUnicode");
+    EXPECT_EQ(
+        RaisedMessage<platform::EDatabaseError>([&] { ConvertOptionValue(useUnicode, u"Yes"); }),
+        "Invalid value: Yes for option UseUnicode");
     const TOption& timeout = *Provider().ConnectionOptions().Find(u"ConnectionTimeout");
-    EXPECT_EQ(DatabaseErrorOf([&] { ConvertOptionValue(timeout, u" 15x "); }),
-              "Invalid value:  15x  for option ConnectionTimeout");
-    EXPECT_EQ(DatabaseErrorOf([&] { ConvertOptionValue(timeout, u"Пятнадцать"); }),
+    EXPECT_EQ(
+        RaisedMessage<platform::EDatabaseError>([&] { ConvertOptionValue(timeout, u" 15x "); }),
+        "Invalid value:  15x  for option ConnectionTimeout");
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>(
+                  [&] { ConvertOptionValue(timeout, u"Пятнадцать"); }),
               "Invalid value: Пятнадцать for option ConnectionTimeout");
 }
 
@@ -259,7 +253,7 @@ TEST(UniApplyOptions, TheFirstMatchingLineWins) {
             .at(101),
         TPropValue(2));
     // The first matching line counts even when a later one would be valid.
-    EXPECT_EQ(DatabaseErrorOf([&] {
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>([&] {
                   Applied(options, otConnection, {u"UseUnicode=maybe", u"UseUnicode=True"});
               }),
               "Invalid value: maybe for option UseUnicode");
@@ -279,7 +273,8 @@ TEST(UniApplyOptions, UnknownOptionsAndOtherLinesAreIgnored) {
 
 TEST(UniApplyOptions, ALineWithoutEqualsNamesTheOptionWithAnEmptyValue) {
     EXPECT_EQ(Applied(SampleOptions(), otConnection, {u"Name"}).at(102), TPropValue(u""));
-    EXPECT_EQ(DatabaseErrorOf([] { Applied(SampleOptions(), otConnection, {u"Protocol"}); }),
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>(
+                  [] { Applied(SampleOptions(), otConnection, {u"Protocol"}); }),
               "Invalid value:  for option Protocol");
     // With no "=", the "." belongs to the name: no option is named so.
     EXPECT_EQ(Applied(SampleOptions(), otConnection, {u"MySQL.Name"}).at(102), TPropValue(u"none"));
@@ -305,12 +300,12 @@ TEST(UniApplyOptions, EveryOtherOptionStaysAtItsDefault) {
 }
 
 TEST(UniApplyOptions, AnInvalidValueStopsWithTheError) {
-    EXPECT_EQ(DatabaseErrorOf([] {
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>([] {
                   Applied(Provider().ConnectionOptions(), otConnection,
                           {u"MySQL.ConnectionTimeout=15x"});
               }),
               "Invalid value: 15x for option ConnectionTimeout");
-    EXPECT_EQ(DatabaseErrorOf(
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>(
                   [] { Applied(Provider().ConnectionOptions(), otConnection, {u"protocol=TCP"}); }),
               "Invalid value: TCP for option Protocol");
 }
@@ -340,17 +335,20 @@ TEST(UniSpecificOptionsList, WithoutProviderAPrefixlessLineFails) {
     int changes = 0;
     TSpecificOptionsList list([&] { return provider; });
     list.OnChange = [&] { ++changes; };
-    EXPECT_EQ(DatabaseErrorOf([&] { list.Add(u"UseUnicode=True"); }), "Provider is not defined");
-    EXPECT_EQ(DatabaseErrorOf([&] { list.Add(u"Compress"); }), "Provider is not defined");
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>([&] { list.Add(u"UseUnicode=True"); }),
+              "Provider is not defined");
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>([&] { list.Add(u"Compress"); }),
+              "Provider is not defined");
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(list.Add(u"MySQL.UseUnicode=True"), 0);
-    EXPECT_EQ(DatabaseErrorOf([&] { list.Put(0, u"UseUnicode=False"); }),
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>([&] { list.Put(0, u"UseUnicode=False"); }),
               "Provider is not defined");
     EXPECT_EQ(list[0], u"MySQL.UseUnicode=True");
     EXPECT_EQ(changes, 1);
 
     TSpecificOptionsList noCallback(nullptr);
-    EXPECT_EQ(DatabaseErrorOf([&] { noCallback.Add(u"A=1"); }), "Provider is not defined");
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>([&] { noCallback.Add(u"A=1"); }),
+              "Provider is not defined");
     EXPECT_EQ(noCallback.Add(u"MySQL.A=1"), 0);
     EXPECT_EQ(noCallback.Values(u"A"), u"");
     EXPECT_EQ(noCallback.Values(u"mysql.a"), u"1");
@@ -491,7 +489,7 @@ TEST(UniProviders, ASecondRegistrationKeepsTheFirstInstance) {
 }
 
 TEST(UniProviders, RegisteringAnUnknownNameFails) {
-    EXPECT_EQ(DatabaseErrorOf([] {
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>([] {
                   TUniProviders::RegisterProvider(std::make_unique<TFakeProvider>(u"Informix"));
               }),
               "Informix is not a valid provider name");
@@ -507,19 +505,23 @@ TEST(UniProviders, UnknownOrUnregisteredNames) {
 }
 
 TEST(UniProviders, CheckProviderErrors) {
-    EXPECT_EQ(DatabaseErrorOf([] { TUniProviders::CheckProvider(u""); }),
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>([] { TUniProviders::CheckProvider(u""); }),
               "Provider is not defined");
-    EXPECT_EQ(DatabaseErrorOf([] { TUniProviders::CheckProvider(u"   "); }),
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>([] { TUniProviders::CheckProvider(u"   "); }),
               "Provider is not defined");
-    EXPECT_EQ(DatabaseErrorOf([] { TUniProviders::CheckProvider(u"Informix"); }),
-              "Informix is not a valid provider name");
-    EXPECT_EQ(DatabaseErrorOf([] { TUniProviders::CheckProvider(u"Провайдер"); }),
-              "Провайдер is not a valid provider name");
-    EXPECT_EQ(DatabaseErrorOf([] { TUniProviders::CheckProvider(u"oracle"); }),
-              "Oracle provider is not registered. You should add the OracleUniProvider unit to "
-              "the uses clause of any unit in your project or place the TOracleUniProvider "
-              "component on the form.");
-    EXPECT_EQ(DatabaseErrorOf([] { TUniProviders::CheckProvider(u" sql server "); }),
+    EXPECT_EQ(
+        RaisedMessage<platform::EDatabaseError>([] { TUniProviders::CheckProvider(u"Informix"); }),
+        "Informix is not a valid provider name");
+    EXPECT_EQ(
+        RaisedMessage<platform::EDatabaseError>([] { TUniProviders::CheckProvider(u"Провайдер"); }),
+        "Провайдер is not a valid provider name");
+    EXPECT_EQ(
+        RaisedMessage<platform::EDatabaseError>([] { TUniProviders::CheckProvider(u"oracle"); }),
+        "Oracle provider is not registered. You should add the OracleUniProvider unit to "
+        "the uses clause of any unit in your project or place the TOracleUniProvider "
+        "component on the form.");
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>(
+                  [] { TUniProviders::CheckProvider(u" sql server "); }),
               "SQL Server provider is not registered. You should add the SQLServerUniProvider "
               "unit to the uses clause of any unit in your project or place the "
               "TSQLServerUniProvider component on the form.");
@@ -683,7 +685,8 @@ TEST(MySQLUniProvider, CommandOptionsReachTheCommand) {
     TMySQLCommand command;
     EXPECT_NO_THROW(Provider().SetCommandProps(command, {}));
     EXPECT_NO_THROW(Provider().SetCommandProps(command, {u"CommandTimeout=60"}));
-    EXPECT_EQ(DatabaseErrorOf([&] { Provider().SetCommandProps(command, {u"CommandTimeout=x"}); }),
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>(
+                  [&] { Provider().SetCommandProps(command, {u"CommandTimeout=x"}); }),
               "Invalid value: x for option CommandTimeout");
 }
 

@@ -10,6 +10,7 @@
 #include "platform/db_memo.h"
 #include "platform/format_settings.h"
 #include "platform/text_encoding.h"
+#include "tests/support/raised_message.h"
 #include "tests/support/server_test.h"
 
 namespace {
@@ -17,20 +18,10 @@ namespace {
 using namespace data_access;
 using platform::String;
 using platform::TDBMemo;
+using test_support::RaisedMessage;
 
 String U16(const std::string& utf8) {
     return platform::Utf8ToUtf16(utf8);
-}
-
-// The message of what the call raises, or "(nothing)".
-template <typename Call>
-std::string RaisedMessage(Call&& call) {
-    try {
-        call();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "(nothing)";
 }
 
 // A connection set up as the print service sets up its own, against the throwaway server, with
