@@ -1,9 +1,8 @@
 #include "app/query_tool.h"
 
-#include <charconv>
 #include <exception>
-#include <optional>
 
+#include "app/command_line.h"
 #include "data_access/mysql/my_parser.h"
 #include "data_access/mysql/mysql_uni_provider.h"
 #include "data_access/uni.h"
@@ -29,6 +28,7 @@ constexpr const char* Usage =
     "  --database NAME    database (default screen)\n"
     "  --help             show this text\n";
 
+// The statement and the connection settings the command line gives.
 struct TSettings {
     std::string server;
     int port = 3306;
@@ -39,62 +39,26 @@ struct TSettings {
     bool help = false;
 };
 
-struct EUsage : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-int ParsePort(const std::string& text) {
-    int port = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
-    if (error != std::errc() || end != text.data() + text.size() || port < 0 || port > 65535) {
-        throw EUsage("invalid port: " + text);
-    }
-    return port;
-}
-
 TSettings ParseArgs(const std::vector<std::string>& args) {
+    const TCommandLine line =
+        TCommandLine::Parse(args, {"--server", "--port", "--user", "--password", "--database"});
     TSettings settings;
-    std::optional<std::string> statement;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (arg == "--help") {
-            settings.help = true;
-            return settings;
-        }
-        if (!arg.starts_with("--")) {
-            if (statement) {
-                throw EUsage("more than one statement given; quote the statement as one argument");
-            }
-            statement = arg;
-            continue;
-        }
-        std::string value;
-        if (const std::size_t equals = arg.find('='); equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-            arg.resize(equals);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            throw EUsage(arg + " needs a value");
-        }
-        if (arg == "--server") {
-            settings.server = value;
-        } else if (arg == "--port") {
-            settings.port = ParsePort(value);
-        } else if (arg == "--user") {
-            settings.user = value;
-        } else if (arg == "--password") {
-            settings.password = value;
-        } else if (arg == "--database") {
-            settings.database = value;
-        } else {
-            throw EUsage("unknown option " + arg);
-        }
+    settings.help = line.Help;
+    if (settings.help) {
+        return settings;
     }
-    if (!statement) {
+    if (line.Arguments.size() > 1) {
+        throw EUsage("more than one statement given; quote the statement as one argument");
+    }
+    if (line.Arguments.empty()) {
         throw EUsage("no statement given");
     }
-    settings.statement = *statement;
+    settings.server = line.Value("--server", settings.server);
+    settings.port = line.Port("--port", settings.port);
+    settings.user = line.Value("--user", settings.user);
+    settings.password = line.Value("--password", settings.password);
+    settings.database = line.Value("--database", settings.database);
+    settings.statement = line.Arguments.front();
     return settings;
 }
 
