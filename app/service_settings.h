@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/text.h"
+
+namespace app {
+
+// Where the service finds its database: by default the local machine's server on the provider's
+// port, user root without a password, database screen.
+struct TServiceSettings {
+    platform::String Server = u"localhost";
+    // 0: the provider's default (3306).
+    int Port = 0;
+    platform::String Username = u"root";
+    platform::String Password;
+    platform::String Database = u"screen";
+};
+
+}  // namespace app

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/printing/printer.h"
+#include "app/vx26.h"
+#include "data_access/uni.h"
+#include "tests/support/server_test.h"
+
+namespace service_test {
+
+// The window against a database made from db/schema.sql on the throwaway server, printing on
+// four virtual printers (0-kassa, 1-kitchen, 2-bar, 3-control), with the errors its handlers
+// report collected.
+class ServiceTest : public test_support::ServerTest {
+protected:
+    ServiceTest();
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Makes the service's database afresh from db/schema.sql, its tables empty.
+    void CreateDatabase();
+    // Runs statements on the service's database, one per call.
+    void Execute(const std::u16string& sql);
+    // Fills the seven settings with workable values (printer_timer 3, control_printer 1).
+    void InsertSettings();
+    void InsertPrinters();
+    // Builds the window (Form1, of the class given) over the database.
+    template <typename Form = app::TForm1>
+    Form& Start() {
+        auto window = std::make_unique<Form>(
+            Settings(), *printer, [this](const std::exception& e) { errors.push_back(e.what()); });
+        Form& result = *window;
+        form = std::move(window);
+        return result;
+    }
+    app::TServiceSettings Settings() const;
+
+    // The JSON documents a virtual printer wrote, oldest first.
+    std::vector<QJsonObject> Documents(const QString& printer) const;
+    // Every document of every printer.
+    int DocumentCount() const;
+
+    // One database per test process, so that tests may run in parallel.
+    const std::string Database;
+    QTemporaryDir printersDir;
+    std::unique_ptr<app::TPrinter> printer;
+    std::vector<std::string> errors;
+    std::unique_ptr<app::TForm1> form;
+
+private:
+    data_access::TUniConnection FSetup;
+};
+
+// Texts as UTF-8, for messages.
+std::string U8(const std::u16string& text);
+std::u16string U16(const std::string& text);
+
+}  // namespace service_test
