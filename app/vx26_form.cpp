@@ -30,6 +30,14 @@ QIcon TrayImage() {
 QPushButton* MakeButton(QWidget* parent, int left, int top, int width, const char16_t* caption) {
     auto* button = new QPushButton(Q(caption), parent);
     button->setGeometry(left, top, width, 25);
+    // The captions were laid out for a narrower face than this system's: a caption that does
+    // not fit gets a smaller size.
+    QFont font = button->font();
+    for (int size = QFontInfo(font).pixelSize();
+         size > 8 && QFontMetrics(font).horizontalAdvance(button->text()) > width - 6; --size) {
+        font.setPixelSize(size - 1);
+    }
+    button->setFont(font);
     return button;
 }
 
@@ -100,6 +108,7 @@ void TForm1::CreatePanel() {
         Label[std::size_t(i)] = new QLabel(QStringLiteral("Label%1").arg(i + 1), GroupBox2);
         Label[std::size_t(i)]->move(8, 12 + 19 * i);
         Label[std::size_t(i)]->resize(31, 13);
+        Label[std::size_t(i)]->adjustSize();
     }
     Button[5] = MakeButton(GroupBox2, 248, 9, 75, u"OK");
     Button[6] = MakeButton(GroupBox2, 248, 40, 75, u"CLOSE");
