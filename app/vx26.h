@@ -74,6 +74,17 @@ public:
     virtual void podzakaz();
     virtual void predcheck();
     virtual void zakaz_close();
+    // Their blocks: the dish lines of the current order (pausing after each on the guest copy of
+    // the bill), the service, discount and total lines, the payments, one kitchen or bar ticket
+    // for the current printers row.
+    void print_order_lines(bool pause);
+    void print_order_totals();
+    void print_payments();
+    void print_ticket(bool control);
+    // The sum of the order lines of the document being drawn.
+    int total = 0;
+    // Waits that many milliseconds (the pause after each dish line of a guest bill).
+    std::function<void(int milliseconds)> Pause;
 
     // The drawing model every document uses.
     void select_printer(platform::StringView sql);
@@ -122,6 +133,11 @@ private:
     void ConnectSignals();
     // The sample receipt on the current printer.
     void TestPrint(int sizeA, int sizeB, int sizeC);
+    // One copy of the closing receipt on the printer the query finds.
+    void PrintClosingReceipt(platform::StringView printerSql);
+    void PrintSeparator();
+    // Marks the job printed.
+    void MarkPrinted();
     void SetLabel(int number, platform::StringView text);
     // Replaces the command's text and executes it.
     void ExecuteSQL(platform::StringView sql);

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QThread>
 
 #include "app/vx26.h"
 
@@ -49,6 +50,7 @@ TForm1::TForm1(const TServiceSettings& settings, TPrinter& printer,
       FPrinter(printer),
       FReportError(std::move(reportError)) {
     Form1 = this;
+    Pause = [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); };
     try {
         setWindowTitle(QStringLiteral("ДРАЙВЕР VX26"));
         QFont font = this->font();

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-
 #include "app/sql_literal.h"
 #include "tests/app/service/service_fixture.h"
 #include "tests/support/raised_message.h"
@@ -10,18 +8,6 @@ namespace service_test {
 namespace {
 
 using test_support::RaisedMessage;
-
-std::vector<std::string> Ops(const QJsonObject& document) {
-    std::vector<std::string> ops;
-    for (const QJsonValue& value : document[QStringLiteral("ops")].toArray()) {
-        const QJsonObject op = value.toObject();
-        ops.push_back(std::to_string(op[QStringLiteral("x")].toInt()) + " " +
-                      std::to_string(op[QStringLiteral("y")].toInt()) + " " +
-                      std::to_string(op[QStringLiteral("size")].toInt()) + " " +
-                      op[QStringLiteral("text")].toString().toStdString());
-    }
-    return ops;
-}
 
 TEST(DrawingTexts, MoneyText) {
     const struct {

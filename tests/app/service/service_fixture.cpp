@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "app/printing/virtual_printers.h"
 #include "data_access/mysql/mysql_uni_provider.h"
 #include "platform/date_time.h"
+#include "platform/field.h"
 #include "platform/format_settings.h"
 #include "platform/text_encoding.h"
 
@@ -22,6 +24,18 @@ std::string U8(const std::u16string& text) {
 
 std::u16string U16(const std::string& text) {
     return platform::Utf8ToUtf16(text);
+}
+
+std::vector<std::string> Ops(const QJsonObject& document) {
+    std::vector<std::string> ops;
+    for (const QJsonValue& value : document[QStringLiteral("ops")].toArray()) {
+        const QJsonObject op = value.toObject();
+        ops.push_back(std::to_string(op[QStringLiteral("x")].toInt()) + " " +
+                      std::to_string(op[QStringLiteral("y")].toInt()) + " " +
+                      std::to_string(op[QStringLiteral("size")].toInt()) + " " +
+                      op[QStringLiteral("text")].toString().toStdString());
+    }
+    return ops;
 }
 
 namespace {
@@ -97,6 +111,14 @@ void ServiceTest::Execute(const std::u16string& sql) {
     command.SetConnection(&FSetup);
     command.SQL().Add(sql);
     command.Execute();
+}
+
+std::u16string ServiceTest::Value(const std::u16string& sql) {
+    data_access::TUniQuery query;
+    query.SetConnection(&FSetup);
+    query.SQL().Add(sql);
+    query.Open();
+    return query.Fields().empty() ? std::u16string() : query.Fields().front()->AsString();
 }
 
 void ServiceTest::InsertSettings() {

@@ -27,6 +27,8 @@ protected:
     void CreateDatabase();
     // Runs statements on the service's database, one per call.
     void Execute(const std::u16string& sql);
+    // The first field of the first row the statement returns, as text.
+    std::u16string Value(const std::u16string& sql);
     // Fills the seven settings with workable values (printer_timer 3, control_printer 1).
     void InsertSettings();
     void InsertPrinters();
@@ -56,6 +58,9 @@ protected:
 private:
     data_access::TUniConnection FSetup;
 };
+
+// The ops of a virtual printer's document, one "x y size text" string each.
+std::vector<std::string> Ops(const QJsonObject& document);
 
 // Texts as UTF-8, for messages.
 std::string U8(const std::u16string& text);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-
 #include "tests/app/service/service_fixture.h"
 #include "tests/support/raised_message.h"
 
@@ -9,19 +7,6 @@ namespace service_test {
 namespace {
 
 using test_support::RaisedMessage;
-
-// One op of a document as "x y size text".
-std::vector<std::string> Ops(const QJsonObject& document) {
-    std::vector<std::string> ops;
-    for (const QJsonValue& value : document[QStringLiteral("ops")].toArray()) {
-        const QJsonObject op = value.toObject();
-        ops.push_back(std::to_string(op[QStringLiteral("x")].toInt()) + " " +
-                      std::to_string(op[QStringLiteral("y")].toInt()) + " " +
-                      std::to_string(op[QStringLiteral("size")].toInt()) + " " +
-                      op[QStringLiteral("text")].toString().toStdString());
-    }
-    return ops;
-}
 
 // The sample receipt as it must come out, for the three sizes and the printer's name.
 std::vector<std::string> SampleOps(int a, int b, int c, const std::string& printerName) {
