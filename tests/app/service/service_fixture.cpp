@@ -69,6 +69,7 @@ void ServiceTest::SetUp() {
     if (IsSkipped()) {
         return;
     }
+    ChooseServer();
     platform::FormatSettings() = platform::TFormatSettings{};
     platform::SetClock([] { return platform::EncodeDateTime(2026, 12, 10, 14, 5, 9, 0); });
     data_access::mysql::RegisterMySQLUniProvider();

@@ -22,11 +22,15 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
+    // Before the database is made: a test may point server at a server of its own.
+    virtual void ChooseServer() {}
 
     // Makes the service's database afresh from db/schema.sql, its tables empty.
     void CreateDatabase();
     // Runs statements on the service's database, one per call.
     void Execute(const std::u16string& sql);
+    // Drops the set-up connection (after a server restart): the next statement connects anew.
+    void Reconnect() { FSetup.Disconnect(); }
     // The first field of the first row the statement returns, as text.
     std::u16string Value(const std::u16string& sql);
     // Fills the seven settings with workable values (printer_timer 3, control_printer 1).
