@@ -133,6 +133,8 @@ private:
     void ConnectSignals();
     // The sample receipt on the current printer.
     void TestPrint(int sizeA, int sizeB, int sizeC);
+    // One copy of the bill: the guest's or the control copy.
+    void PrintBill(bool guestCopy);
     // One copy of the closing receipt on the printer the query finds.
     void PrintClosingReceipt(platform::StringView printerSql);
     void PrintSeparator();

@@ -35,46 +35,41 @@ void TForm1::predcheck() {
     top = 0;
     total = 0;
     tmr = 300;
-    select_printer(u"select * from printers where name='KASSA'");
-    begin_receipt(u"Предчек не cвернутый");
-    read_order_context(TReceiptKind::Bill);
-    receipt_header(u"Счет на оплату № ", TReceiptKind::Bill);
-    print_order_lines(true);
-    PrintSeparator();
-    advance(25);
-    set_size(10);
-    advance(30);
-    print_order_totals();
-    PrintSeparator();
-    advance(30);
-    advance(30);
-    receipt_footer();
-    total = 0;
-    end_receipt();
-    tmr = 2;
+    PrintBill(true);
     if (control_printer == u"1") {
         top = 0;
         total = 0;
         tmr = 300;
-        select_printer(u"select * from printers where name='KASSA'");
-        begin_receipt(u"Предчек не cвернутый");
-        read_order_context(TReceiptKind::Bill);
-        receipt_header(u"Счет на оплату № ", TReceiptKind::Bill);
-        print_order_lines(false);
-        PrintSeparator();
-        advance(25);
-        set_size(10);
-        put_text(0, u"Сумма заказа: " + money_text(total));
-        advance(30);
-        print_order_totals();
-        PrintSeparator();
-        advance(30);
-        receipt_footer();
-        total = 0;
-        end_receipt();
-        tmr = 2;
+        PrintBill(false);
     }
     MarkPrinted();
+}
+
+// Both copies go to KASSA; the guest copy pauses after each dish line and has a gap where the
+// control copy has its subtotal, and another before the footer.
+void TForm1::PrintBill(bool guestCopy) {
+    select_printer(u"select * from printers where name='KASSA'");
+    begin_receipt(u"Предчек не cвернутый");
+    read_order_context(TReceiptKind::Bill);
+    receipt_header(u"Счет на оплату № ", TReceiptKind::Bill);
+    print_order_lines(guestCopy);
+    PrintSeparator();
+    advance(25);
+    set_size(10);
+    if (!guestCopy) {
+        put_text(0, u"Сумма заказа: " + money_text(total));
+    }
+    advance(30);
+    print_order_totals();
+    PrintSeparator();
+    advance(30);
+    if (guestCopy) {
+        advance(30);
+    }
+    receipt_footer();
+    total = 0;
+    end_receipt();
+    tmr = 2;
 }
 
 void TForm1::zakaz_close() {
