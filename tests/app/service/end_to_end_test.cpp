@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
 
+#include "app/printing/virtual_printers.h"
 #include "tests/app/service/service_fixture.h"
 
 namespace service_test {
@@ -92,6 +94,38 @@ TEST_F(EndToEndTest, TheRunningServicePrintsEveryJobAddedWhileItRunsAndMarksIt) 
             titles.push_back(document[QStringLiteral("title")].toString());
         }
         EXPECT_EQ(titles, e.titles) << e.printer << "\n" << log;
+    }
+
+    // The same jobs printed again here, op by op: what the program wrote must be the same, but
+    // for the time each bill was printed at.
+    QTemporaryDir again;
+    for (const auto& e : expected) {
+        ASSERT_TRUE(QDir(again.path()).mkdir(QString::fromLatin1(e.printer)));
+    }
+    printer =
+        std::make_unique<app::TPrinter>(std::make_unique<app::TVirtualPrinters>(again.path()));
+    Execute(u"update print set status='no'");
+    app::TForm1& window = Start();
+    window.Pause = [](int) {};
+    window.settings();
+    do {
+        window.check_print();
+    } while (!window.print_id.empty());
+    const auto withoutPrintTime = [](const QJsonObject& document) {
+        std::vector<std::string> ops = Ops(document);
+        std::erase_if(ops, [](const std::string& op) {
+            return op.find(" Печать счета: ") != std::string::npos;
+        });
+        return ops;
+    };
+    for (const auto& e : expected) {
+        const auto printed = Documents(QString::fromLatin1(e.printer));
+        const auto reprinted = Documents(QString::fromLatin1(e.printer), again.path());
+        ASSERT_EQ(printed.size(), reprinted.size()) << e.printer;
+        for (std::size_t i = 0; i < printed.size(); ++i) {
+            EXPECT_EQ(withoutPrintTime(printed[i]), withoutPrintTime(reprinted[i]))
+                << e.printer << " document " << i + 1;
+        }
     }
     const std::vector<std::string> closing = Ops(Documents(QStringLiteral("3-control")).back());
     for (const std::string payment : {"10 Наличные: 6000 тг.", "10 Сдача: 500 тг."}) {

@@ -144,8 +144,12 @@ app::TServiceSettings ServiceTest::Settings() const {
     return settings;
 }
 
-std::vector<QJsonObject> ServiceTest::Documents(const QString& printerName) const {
-    const QDir dir(printersDir.path() + QLatin1Char('/') + printerName);
+std::vector<QJsonObject> ServiceTest::Documents(const QString& printerName,
+                                                QString directory) const {
+    if (directory.isEmpty()) {
+        directory = printersDir.path();
+    }
+    const QDir dir(directory + QLatin1Char('/') + printerName);
     std::vector<QJsonObject> documents;
     for (const QString& name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
         QFile file(dir.filePath(name));

@@ -47,8 +47,9 @@ protected:
     }
     app::TServiceSettings Settings() const;
 
-    // The JSON documents a virtual printer wrote, oldest first.
-    std::vector<QJsonObject> Documents(const QString& printer) const;
+    // The JSON documents a virtual printer wrote, oldest first (of printersDir unless another
+    // directory of printers is named).
+    std::vector<QJsonObject> Documents(const QString& printer, QString directory = {}) const;
     // Every document of every printer.
     int DocumentCount() const;
 
