@@ -350,7 +350,8 @@ TEST_F(PacketLayer, ReceiveBufferRefusesHugeAndEmptyPackets) {
 
     net.NewCommand();
     vio->Feed(Packet(0, {}));
-    EXPECT_MYSQL_ERROR(net.ReceiveBuffer(), 2027, "Malformed packet\r\nReceiveBuffer: empty packet");
+    EXPECT_MYSQL_ERROR(net.ReceiveBuffer(), 2027,
+                       "Malformed packet\r\nReceiveBuffer: empty packet");
 }
 
 TEST_F(PacketLayer, SkipBufferDiscardsInPiecesAndKeepsTheFirstByte) {
