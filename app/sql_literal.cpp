@@ -14,4 +14,8 @@ platform::String SqlLiteral(platform::StringView value) {
     return result;
 }
 
+platform::String SqlQuoted(platform::StringView value) {
+    return u"'" + SqlLiteral(value) + u"'";
+}
+
 }  // namespace app

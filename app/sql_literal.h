@@ -8,5 +8,7 @@ namespace app {
 // so that a value read from the database or typed into the panel can never end the literal. A
 // value without either comes back unchanged.
 platform::String SqlLiteral(platform::StringView value);
+// The value as a whole MySQL string literal: SqlLiteral between single quotes.
+platform::String SqlQuoted(platform::StringView value);
 
 }  // namespace app

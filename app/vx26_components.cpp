@@ -1,5 +1,6 @@
 #include "app/vx26.h"
 #include "data_access/mysql/mysql_uni_provider.h"
+#include "platform/format_settings.h"
 
 namespace app {
 
@@ -33,7 +34,7 @@ constexpr TMemoBinding MemoBindings[43] = {
 };
 
 platform::String Numbered(const char16_t* prefix, std::size_t index) {
-    return prefix + platform::String(QString::number(index + 1).toStdU16String());
+    return prefix + platform::IntToStr(std::int64_t(index + 1));
 }
 
 }  // namespace

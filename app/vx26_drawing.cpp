@@ -1,3 +1,4 @@
+#include "app/qt_text.h"
 #include "app/sql_literal.h"
 #include "app/vx26.h"
 #include "platform/format_settings.h"
@@ -9,16 +10,7 @@ namespace {
 using platform::String;
 using platform::StringView;
 
-QString Q(StringView text) {
-    return QString::fromUtf16(text.data(), qsizetype(text.size()));
-}
-
 constexpr const char16_t* DateFormat = u"dd.mm.yyyy hh:mm:ss";
-
-// Splices a value between the quotes of a statement text.
-String Quoted(StringView value) {
-    return u"'" + SqlLiteral(value) + u"'";
-}
 
 }  // namespace
 
@@ -59,15 +51,15 @@ String TForm1::now_text() {
 
 void TForm1::read_order_context(TReceiptKind kind) {
     if (kind == TReceiptKind::Ticket) {
-        OpenQuery(4, u"select * from print WHERE id=" + Quoted(print_id));
+        OpenQuery(4, u"select * from print WHERE id=" + SqlQuoted(print_id));
     } else {
-        OpenQuery(
-            4, u"select * from print where id=" + Quoted(print_id) + u" ORDER BY id ASC limit 1");
+        OpenQuery(4, u"select * from print where id=" + SqlQuoted(print_id) +
+                         u" ORDER BY id ASC limit 1");
     }
-    OpenQuery(5, u"select * from zakaz where id=" + Quoted(Memo(13)) + u" ");
-    OpenQuery(7, u"select * from tables where id=" + Quoted(Memo(20)) + u" ");
-    OpenQuery(
-        8, u"select * from cat_tables where id=" + Quoted(Memo(33)) + u" ORDER BY id ASC limit 1");
+    OpenQuery(5, u"select * from zakaz where id=" + SqlQuoted(Memo(13)) + u" ");
+    OpenQuery(7, u"select * from tables where id=" + SqlQuoted(Memo(20)) + u" ");
+    OpenQuery(8, u"select * from cat_tables where id=" + SqlQuoted(Memo(33)) +
+                     u" ORDER BY id ASC limit 1");
 }
 
 void TForm1::receipt_header(StringView numberLabel, TReceiptKind kind) {

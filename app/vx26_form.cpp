@@ -3,6 +3,7 @@
 #include <QPixmap>
 #include <QThread>
 
+#include "app/qt_text.h"
 #include "app/vx26.h"
 
 namespace app {
@@ -10,10 +11,6 @@ namespace app {
 TForm1* Form1 = nullptr;
 
 namespace {
-
-QString Q(platform::StringView text) {
-    return QString::fromUtf16(text.data(), qsizetype(text.size()));
-}
 
 // A small receipt on a dark square, drawn so the program needs no image file.
 QIcon TrayImage() {

@@ -13,10 +13,6 @@ using platform::String;
 using platform::StringView;
 using platform::StrToInt;
 
-String Quoted(StringView value) {
-    return u"'" + SqlLiteral(value) + u"'";
-}
-
 // Amounts are 32-bit and wrap like the register arithmetic they come from.
 int Wrapped(std::int64_t value) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
@@ -136,11 +132,11 @@ void TForm1::podzakaz() {
 
 void TForm1::print_order_lines(bool pause) {
     const String order = Memo(14);
-    OpenQuery(6,
-              u"select * from podzakaz where zakaz=" + Quoted(order) + u" ORDER BY id ASC limit 1");
-    const std::int64_t min_prdchk = StrToInt(Memo(22));
     OpenQuery(
-        6, u"select * from podzakaz where zakaz=" + Quoted(order) + u"  ORDER BY id DESC limit 1");
+        6, u"select * from podzakaz where zakaz=" + SqlQuoted(order) + u" ORDER BY id ASC limit 1");
+    const std::int64_t min_prdchk = StrToInt(Memo(22));
+    OpenQuery(6, u"select * from podzakaz where zakaz=" + SqlQuoted(order) +
+                     u"  ORDER BY id DESC limit 1");
     const std::int64_t max_prdchk = StrToInt(Memo(22));
     OpenQuery(10, u"select * from menu ORDER BY id DESC limit 1");
     const std::int64_t menu_max = StrToInt(Memo(39));
@@ -191,7 +187,7 @@ void TForm1::print_order_totals() {
     int discount = 0;
     const String client = Memo(17);
     if (!client.empty()) {
-        OpenQuery(12, u"select * from users where id=" + Quoted(client) + u" ");
+        OpenQuery(12, u"select * from users where id=" + SqlQuoted(client) + u" ");
         if (!Memo(43).empty()) {
             discount = StrToInt(Memo(43));
         }
@@ -206,16 +202,18 @@ void TForm1::print_order_totals() {
 
 void TForm1::print_payments() {
     const String order = Memo(14);
-    OpenQuery(9, u"select * from pay where zakaz=" + Quoted(order) + u" ORDER BY id ASC limit 1");
+    OpenQuery(9,
+              u"select * from pay where zakaz=" + SqlQuoted(order) + u" ORDER BY id ASC limit 1");
     const std::int64_t pay_min = StrToInt(Memo(37));
-    OpenQuery(9, u"select * from pay where zakaz=" + Quoted(order) + u" ORDER BY id DESC limit 1");
+    OpenQuery(9,
+              u"select * from pay where zakaz=" + SqlQuoted(order) + u" ORDER BY id DESC limit 1");
     const std::int64_t pay_max = StrToInt(Memo(37));
     for (std::int64_t k = pay_min; k <= pay_max; ++k) {
         OpenQuery(9, u"select * from pay where id='" + IntToStr(k) + u"' ORDER BY id DESC limit 1");
         if (Memo(38) != order || Memo(36) == u"0") {
             continue;
         }
-        OpenQuery(11, u"select * from type_pay where id=" + Quoted(Memo(35)) + u" ");
+        OpenQuery(11, u"select * from type_pay where id=" + SqlQuoted(Memo(35)) + u" ");
         const int amount = StrToInt(Memo(36));
         const bool change = amount < 0;
         const int oplata = change ? Wrapped(-std::int64_t(amount)) : amount;
@@ -231,11 +229,12 @@ void TForm1::print_ticket(bool control) {
     const String batch = Memo(10);
     const String printerId = Memo(42);
     if (control) {
-        OpenQuery(6, u"select * from podzakaz WHERE zakaz=" + Quoted(order) + u" AND podzakaz=" +
-                         Quoted(batch) + u" ");
+        OpenQuery(6, u"select * from podzakaz WHERE zakaz=" + SqlQuoted(order) + u" AND podzakaz=" +
+                         SqlQuoted(batch) + u" ");
     } else {
-        OpenQuery(6, u"select * from podzakaz WHERE printer=" + Quoted(printerId) + u" AND zakaz=" +
-                         Quoted(order) + u" AND podzakaz=" + Quoted(batch) + u" ");
+        OpenQuery(6, u"select * from podzakaz WHERE printer=" + SqlQuoted(printerId) +
+                         u" AND zakaz=" + SqlQuoted(order) + u" AND podzakaz=" + SqlQuoted(batch) +
+                         u" ");
     }
     if (Memo(22).empty()) {
         return;
@@ -253,10 +252,10 @@ void TForm1::print_ticket(bool control) {
             continue;
         }
         int kolvo_p = 0;
-        OpenQuery(6, u"select * from podzakaz WHERE zakaz=" + Quoted(order) +
+        OpenQuery(6, u"select * from podzakaz WHERE zakaz=" + SqlQuoted(order) +
                          u" ORDER BY id ASC limit 1");
         const std::int64_t p_min = StrToInt(Memo(22));
-        OpenQuery(6, u"select * from podzakaz WHERE zakaz=" + Quoted(order) +
+        OpenQuery(6, u"select * from podzakaz WHERE zakaz=" + SqlQuoted(order) +
                          u" ORDER BY id DESC limit 1");
         const std::int64_t p_max = StrToInt(Memo(22));
         for (std::int64_t k = p_min; k <= p_max; ++k) {
@@ -287,7 +286,7 @@ void TForm1::PrintSeparator() {
 }
 
 void TForm1::MarkPrinted() {
-    ExecuteSQL(u"UPDATE `print` SET status='yes' WHERE id=" + Quoted(print_id));
+    ExecuteSQL(u"UPDATE `print` SET status='yes' WHERE id=" + SqlQuoted(print_id));
 }
 
 }  // namespace app

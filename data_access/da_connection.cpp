@@ -13,7 +13,6 @@ using platform::StringView;
 TCustomDAConnection::TCustomDAConnection(String name) : TComponent(std::move(name)) {}
 
 TCustomDAConnection::~TCustomDAConnection() {
-    FDestroying = true;
     try {
         Disconnect();
     } catch (...) {

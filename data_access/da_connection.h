@@ -134,7 +134,6 @@ private:
     bool FStreamedConnected = false;
     // Set while the component closes itself after a fatal error.
     bool FDisconnectingOnError = false;
-    bool FDestroying = false;
     std::vector<TDAConnectionClient*> FClients;
 };
 

@@ -15,15 +15,6 @@ TUniConnection::TUniConnection(String name)
     };
 }
 
-TUniConnection::~TUniConnection() {
-    // The clients are closed while the provider's objects still exist.
-    try {
-        Disconnect();
-    } catch (...) {
-        // Nothing is left to report a failure to.
-    }
-}
-
 void TUniConnection::SetProviderName(StringView value) {
     const StringView name = platform::Trim(value);
     if (platform::AsciiSameText(name, FProviderName)) {

@@ -12,7 +12,6 @@ namespace data_access {
 class TUniConnection : public TCustomDAConnection {
 public:
     explicit TUniConnection(platform::String name = {});
-    ~TUniConnection() override;
 
     const platform::String& ProviderName() const noexcept { return FProviderName; }
     // Trimmed; a name equal to the current one ignoring case changes nothing. Raises
