@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes through the packet layer as if a server had sent them: plain and
 // compressed framing, joined packets, single physical packets, skipped packets, and the
-// primitive readers walking each payload. Any crash or sanitizer report is a bug; exceptions
-// are the expected answer to bad input.
+// primitive readers walking each payload, under a packet limit the input chooses. Any crash or
+// sanitizer report is a bug; exceptions are the expected answer to bad input.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -66,6 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     net.SetVio(std::move(vio));
     net.NewCommand();
     net.SetCompress(mode & 1);
+    // 64 bytes to 2 MiB: limits that inputs reach, so that packets over them, compressed ones
+    // announcing megabytes among them, are refused rather than read.
+    net.SetMaxAllowedPacket(std::size_t(64) << (mode >> 4));
     for (int packet = 0; packet < 64; ++packet) {
         try {
             switch ((mode >> 1) % 3) {

@@ -92,6 +92,12 @@ int TMySQLAPIDirect::mysql_options(PMYSQL s, TMySqlOption option, int value) {
         case MYSQL_OPT_WRITE_TIMEOUT:
             s->commandTimeout = value;
             break;
+        case MYSQL_OPT_MAX_ALLOWED_PACKET:
+            if (value < 1) {
+                return 1;
+            }
+            s->net.SetMaxAllowedPacket(std::size_t(value));
+            break;
         default:
             break;
     }

@@ -27,6 +27,8 @@ enum TMySqlOption {
     MYSQL_SHARED_MEMORY_BASE_NAME = 10,
     MYSQL_OPT_READ_TIMEOUT = 11,
     MYSQL_OPT_WRITE_TIMEOUT = 12,
+    // The session's packet limit in bytes, 1 or more; announced at the login.
+    MYSQL_OPT_MAX_ALLOWED_PACKET = 13,
 };
 
 // Which client generation a facade serves.

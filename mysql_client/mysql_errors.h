@@ -17,6 +17,7 @@ constexpr int CR_VERSION_ERROR = 2007;
 constexpr int CR_SERVER_HANDSHAKE_ERR = 2012;
 constexpr int CR_SERVER_LOST = 2013;
 constexpr int CR_COMMANDS_OUT_OF_SYNC = 2014;
+constexpr int CR_NET_PACKET_TOO_LARGE = 2020;
 constexpr int CR_SSL_CONNECTION_ERROR = 2026;
 constexpr int CR_MALFORMED_PACKET = 2027;
 constexpr int CR_NULL_POINTER = 2028;

@@ -34,6 +34,12 @@ std::uint64_t ReadLE(const std::uint8_t* bytes, std::size_t count) noexcept {
     return value;
 }
 
+// What a logical packet of this payload takes in plain framing: the payload and the header of each
+// of its physical packets.
+std::size_t FramedLength(std::size_t payload) noexcept {
+    return payload + TMySqlNet::NET_HEADER_SIZE * (payload / TMySqlNet::MaxPacketLength + 1);
+}
+
 EMySqlException OutOfOrder(const char* where, int received, int expected) {
     return EMySqlException(
         ER_NET_PACKETS_OUT_OF_ORDER,
@@ -262,11 +268,22 @@ std::size_t TMySqlNet::ReceiveHeader() {
     return ReadLE24(FHeader);
 }
 
+void TMySqlNet::CheckPacketLength(const char* where, std::size_t length, std::size_t limit) {
+    if (length <= limit) {
+        return;
+    }
+    Close();
+    throw EMySqlException(
+        CR_NET_PACKET_TOO_LARGE,
+        platform::Format("%s: %zu bytes announced, at most %zu allowed", where, length, limit));
+}
+
 void TMySqlNet::Receive() {
     std::size_t total = 0;
     std::size_t length;
     do {
         length = ReceiveHeader();
+        CheckPacketLength("Receive", total + length, FMaxAllowedPacket);
         Fbuffer.SetLength(total + length);
         RealReceive(Fbuffer.Data() + total, length);
         total += length;
@@ -277,6 +294,7 @@ void TMySqlNet::Receive() {
 
 std::vector<std::uint8_t> TMySqlNet::ReceiveBuffer() {
     const std::size_t length = ReceiveHeader();
+    CheckPacketLength("ReceiveBuffer", length, FMaxAllowedPacket);
     if (length == 0) {
         throw EMySqlException(CR_MALFORMED_PACKET, "ReceiveBuffer: empty packet");
     }
@@ -359,6 +377,10 @@ void TMySqlNet::ReceiveCompressedPackets() {
         const std::size_t stored = ReadLE24(FCompressHeader);
         const std::size_t uncompressed = ReadLE24(FCompressHeader + NET_HEADER_SIZE);
         const std::size_t start = FCompressBuffer.Length();
+        // The joined packets hold at most one logical packet at the limit with its headers.
+        CheckPacketLength("ReceiveCompressedPackets",
+                          start + (uncompressed > 0 ? uncompressed : stored),
+                          FramedLength(FMaxAllowedPacket));
         if (uncompressed > 0) {
             FCompressScratch.SetLength(stored);
             VioRead(FCompressScratch.Data(), stored);
@@ -385,7 +407,7 @@ void TMySqlNet::VioRead(std::uint8_t* buffer, std::size_t count) {
         throw EMySqlException(CR_SERVER_GONE_ERROR);
     }
     if (Fvio->Read(buffer, count) != count) {
-        throw EMySqlException(CR_SERVER_LOST, Fvio->LastError());
+        Lost();
     }
 }
 
@@ -394,8 +416,15 @@ void TMySqlNet::VioWrite(const std::uint8_t* data, std::size_t count) {
         throw EMySqlException(CR_SERVER_GONE_ERROR);
     }
     if (Fvio->Write(data, count) != count) {
-        throw EMySqlException(CR_SERVER_LOST, Fvio->LastError());
+        Lost();
     }
+}
+
+void TMySqlNet::Lost() {
+    // Part of a packet may have moved: nothing after it can be read or written in step.
+    EMySqlException error(CR_SERVER_LOST, Fvio->LastError());
+    Close();
+    throw error;
 }
 
 // --- reading the payload ----------------------------------------------------------------------

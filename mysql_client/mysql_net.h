@@ -20,11 +20,17 @@ namespace mysql_client {
 // Every reader checks the payload's bounds: reading past the end of a packet raises
 // EMySqlException 2027 (malformed packet) with a detail naming what was read where. Without a
 // transport, reads and writes raise 2006 (server gone).
+//
+// Nothing the server sends grows memory past the connection's packet limit: a logical packet
+// (joined or single, plain or inside the compressed framing) that would exceed it raises 2020
+// before anything is allocated for it. That error, like a failed read or write (2013), closes the
+// connection: the stream is no longer in step.
 class TMySqlNet {
 public:
     static constexpr std::size_t NET_HEADER_SIZE = 4;
     static constexpr std::size_t COMP_HEADER_SIZE = 3;
     static constexpr std::size_t BufferLength = 8192;
+    // The default packet limit.
     static constexpr std::size_t MaxAllowedPacket = 0x40000000;
     static constexpr std::size_t MaxPacketLength = 0xFFFFFF;
     static constexpr std::int64_t NullLength = -1;
@@ -43,6 +49,10 @@ public:
 
     bool GetCompress() const noexcept { return FCompress; }
     void SetCompress(bool value) noexcept { FCompress = value; }
+
+    // The largest logical packet accepted from the server, in bytes.
+    std::size_t GetMaxAllowedPacket() const noexcept { return FMaxAllowedPacket; }
+    void SetMaxAllowedPacket(std::size_t value) noexcept { FMaxAllowedPacket = value; }
 
     // Building and sending; all writes append at the buffer's position, little-endian.
     void NewCommand();
@@ -103,6 +113,8 @@ private:
     void WriteBuff(const std::uint8_t* data, std::size_t count, std::size_t packetLength);
     void RealSend(const std::uint8_t* data, std::size_t count);
     void SendCompressed(const std::uint8_t* data, std::size_t count);
+    // Raises 2020 and closes the connection when length exceeds limit.
+    void CheckPacketLength(const char* where, std::size_t length, std::size_t limit);
     void RealReceive(std::uint8_t* buffer, std::size_t count);
     void ReceiveCompressedPackets();
     std::size_t TakeDecompressed(std::uint8_t* buffer, std::size_t count) noexcept;
@@ -110,6 +122,8 @@ private:
     void FollowCompressedNumber() noexcept;
     void VioRead(std::uint8_t* buffer, std::size_t count);
     void VioWrite(const std::uint8_t* data, std::size_t count);
+    // Closes the connection and raises 2013 with the transport's error.
+    [[noreturn]] void Lost();
 
     std::unique_ptr<TCRVio> Fvio;
     MemoryStream Fbuffer{BufferLength};
@@ -122,6 +136,7 @@ private:
     std::uint8_t FHeader[NET_HEADER_SIZE] = {};
     std::uint8_t FCompressHeader[NET_HEADER_SIZE + COMP_HEADER_SIZE] = {};
     bool FCompress = false;
+    std::size_t FMaxAllowedPacket = MaxAllowedPacket;
     // The payload finished by WriteOrSendBytes filled its last physical packet exactly, so Send
     // owes the receiver an empty packet.
     bool FEndsWithFullPacket = false;

@@ -156,12 +156,12 @@ void TMySqlSession::WriteHandshakeResponse(std::uint32_t flags, std::string_view
                                            std::string_view passwd, std::string_view db) {
     if (flags & CLIENT_PROTOCOL_41) {
         net.WriteInt32(flags);
-        net.WriteInt32(TMySqlNet::MaxAllowedPacket);
+        net.WriteInt32(std::uint32_t(net.GetMaxAllowedPacket()));
         net.WriteByte(charset == "utf8" ? CharsetUtf8 : CharsetLatin1);
         net.Fill(0, FillerLength);
     } else {
         net.WriteInt16(std::uint16_t(flags));
-        net.WriteInt24(std::uint32_t(TMySqlNet::MaxAllowedPacket & 0xFFFF));
+        net.WriteInt24(std::uint32_t(net.GetMaxAllowedPacket() & 0xFFFF));
     }
     net.WriteString(user);
     WritePasswordPart(passwd);
@@ -279,7 +279,7 @@ void TMySqlSession::WriteCommand(TServerCommand command) {
 void TMySqlSession::SimpleCommand(TServerCommand command, const std::uint8_t* args,
                                   std::size_t length, bool skipCheck) {
     if (!net.GetVio()) {
-        return;
+        throw EMySqlException(CR_SERVER_GONE_ERROR);
     }
     net.GetVio()->SetTimeout(commandTimeout);
     WriteCommand(command);
@@ -313,6 +313,11 @@ void TMySqlSession::Close() {
     }
     FIsClosed = true;
     status = msReady;
+    if (!net.GetVio()) {
+        // Never connected, or closed after a failure: there is nobody to say goodbye to.
+        net.Close();
+        return;
+    }
     try {
         SimpleCommand(scQuit, nullptr, 0, true);
     } catch (...) {

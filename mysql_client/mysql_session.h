@@ -90,6 +90,7 @@ public:
     // Starts a command packet; raises 2014 while a result is unread.
     void WriteCommand(TServerCommand command);
     // Sends one command with optional argument bytes and, unless skipCheck, reads the answer.
+    // Without a transport (never connected, or closed after a failure) raises 2006.
     void SimpleCommand(TServerCommand command, const std::uint8_t* args, std::size_t length,
                        bool skipCheck);
     // Reads and interprets the response to a query.

@@ -93,6 +93,9 @@ void TMySQLConnection::Connect(platform::StringView) {
         FNativeConnection = true;
         FConnectionTime = TickCount();
         FIsValid = true;
+        // Until a command sets its own, what the connection asks the server itself (the SQL
+        // mode, a database change, a ping) waits no longer than the login did.
+        FMySQLAPI->SetTimeout(FMySQL, FConnectionTimeout);
 
         FServerVer = platform::AnsiToUtf16(FMySQLAPI->mysql_get_server_info(FMySQL));
         ParseServerVersion();
@@ -112,6 +115,7 @@ void TMySQLConnection::Connect(platform::StringView) {
 
 void TMySQLConnection::SetConnectOptions(bool utf8) {
     Check(FMySQLAPI->mysql_options(FMySQL, MYSQL_OPT_CONNECT_TIMEOUT, FConnectionTimeout));
+    Check(FMySQLAPI->mysql_options(FMySQL, MYSQL_OPT_MAX_ALLOWED_PACKET, FMaxAllowedPacket));
     if (utf8) {
         Check(FMySQLAPI->mysql_options(FMySQL, MYSQL_SET_CHARSET_NAME, std::string("utf8")));
     }
@@ -214,6 +218,7 @@ void TMySQLConnection::Assign(const TCRConnection& source) {
         return;
     }
     FConnectionTimeout = my->FConnectionTimeout;
+    FMaxAllowedPacket = my->FMaxAllowedPacket;
     FDatabase = my->FDatabase;
     FPort = my->FPort;
     FCompress = my->FCompress;
@@ -319,6 +324,14 @@ bool TMySQLConnection::SetProp(int prop, const TPropValue& value) {
         case prConnectionTimeout:
             FConnectionTimeout = value.AsInteger();
             return true;
+        case prMaxAllowedPacket:
+            if (value.AsInteger() < 1) {
+                throw platform::EDatabaseError(
+                    "Invalid value: " + std::to_string(value.AsInteger()) +
+                    " for option MaxAllowedPacket");
+            }
+            FMaxAllowedPacket = value.AsInteger();
+            return true;
         case prCompress:
             FCompress = value.AsBoolean();
             return true;
@@ -409,6 +422,9 @@ bool TMySQLConnection::GetProp(int prop, TPropValue& value) {
             return true;
         case prConnectionTimeout:
             value = FConnectionTimeout;
+            return true;
+        case prMaxAllowedPacket:
+            value = FMaxAllowedPacket;
             return true;
         case prCompress:
             value = FCompress;

@@ -88,6 +88,7 @@ private:
     bool FUseUnicode = false;
     platform::String FCharset;
     int FConnectionTimeout = 15;
+    int FMaxAllowedPacket = int(mysql_client::TMySqlNet::MaxAllowedPacket);
     TMyProtocol FProtocol = mpDefault;
     bool FOptimizedBigInt = false;
     bool FNullForZeroDelphiDate = false;

@@ -44,6 +44,7 @@ bool EMyError::IsFatalError() const noexcept {
         case 2003:  // cannot connect
         case 2006:  // server has gone away
         case 2013:  // lost connection
+        case 2020:  // packet over the limit: the client closed the connection
             return true;
         default:
             return false;

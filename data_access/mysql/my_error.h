@@ -13,7 +13,8 @@ public:
     EMyError(int code, std::string message);
 
     int LineNumber() const noexcept { return FLineNumber; }
-    // The connection is gone: the server shut down, could not be reached or was lost.
+    // The connection is gone: the server shut down, could not be reached or was lost, or the
+    // client closed it after a packet over its limit.
     bool IsFatalError() const noexcept override;
     bool IsKeyViolation() const noexcept;
 

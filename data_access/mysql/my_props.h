@@ -34,6 +34,7 @@ inline constexpr int prCheckBackslashes = 1035;
 inline constexpr int prNeedBackslashes = 1036;
 inline constexpr int prNullForZeroDelphiDate = 1041;
 inline constexpr int prInteractive = 1042;
+inline constexpr int prMaxAllowedPacket = 1043;
 
 // How a connection reaches the server.
 enum TMyProtocol {

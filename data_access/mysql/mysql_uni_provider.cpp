@@ -42,6 +42,7 @@ std::unique_ptr<TCRRecordSet> TMySQLUniProvider::CreateRecordSet() const {
 const TOptionsList& TMySQLUniProvider::ConnectionOptions() const {
     static const TOptionsList options{
         IntegerOption(u"ConnectionTimeout", 15, otConnection, prConnectionTimeout),
+        IntegerOption(u"MaxAllowedPacket", 1073741824, otConnection, prMaxAllowedPacket),
         StringOption(u"Charset", u"", otConnection, prCharset),
         BooleanOption(u"UseUnicode", false, otConnection, prUseUnicode),
         BooleanOption(u"OptimizedBigint", false, otConnection, prOptimizedBigInt),

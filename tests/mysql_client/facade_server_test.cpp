@@ -239,6 +239,8 @@ TEST_F(Facade, KilledSessionGetsAFatalError) {
     EXPECT_TRUE(first == 2013 || first == 2006) << first << ": " << api.mysql_error(victim);
     const int second = Run(victim, "SELECT 1");
     EXPECT_TRUE(second == 2013 || second == 2006) << second << ": " << api.mysql_error(victim);
+    // The failed session has closed its end: nothing answers there any more.
+    EXPECT_EQ(api.mysql_ping(victim), 2006);
     EXPECT_EQ(Query(killer, "SELECT 'alive'"), (Rows{{"alive"}}));
 }
 

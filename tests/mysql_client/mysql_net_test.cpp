@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -286,6 +287,8 @@ class Truncated : public PacketLayer, public ::testing::WithParamInterface<Trunc
 TEST_P(Truncated, IsALostConnection) {
     vio->Feed(GetParam().wire);
     EXPECT_MYSQL_ERROR(net.Receive(), 2013, "Lost connection to MySQL server during query");
+    // What follows in the stream can no longer be trusted: the connection is closed.
+    EXPECT_EQ(net.GetVio(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -585,6 +588,108 @@ INSTANTIATE_TEST_SUITE_P(
                     "\r\nCompressed packet does not inflate to its announced 103 bytes"},
         InflateCase{"DamagedStream", Garbage(),
                     "\r\nCompressed packet does not inflate to its announced 104 bytes"}),
+    [](const auto& info) { return info.param.name; });
+
+// --- the packet limit -------------------------------------------------------------------------
+
+// A logical packet in plain framing: physical packets of at most MaxPacketLength, sequence
+// numbers from 0.
+std::vector<Bytes> PlainFrames(const Bytes& payload) {
+    std::vector<Bytes> frames;
+    std::size_t offset = 0;
+    std::uint8_t sequence = 0;
+    do {
+        const std::size_t length = std::min(Max, payload.size() - offset);
+        frames.push_back(
+            Packet(sequence++, Bytes(payload.begin() + offset, payload.begin() + offset + length)));
+        offset += length;
+    } while (offset < payload.size());
+    return frames;
+}
+
+// The same logical packet deflated in compressed packets of at most MaxPacketLength plain bytes.
+std::vector<Bytes> CompressedFrames(const Bytes& payload) {
+    Bytes plain;
+    for (const Bytes& frame : PlainFrames(payload)) {
+        Append(plain, frame);
+    }
+    std::vector<Bytes> frames;
+    std::uint8_t sequence = 0;
+    for (std::size_t offset = 0; offset < plain.size(); offset += Max) {
+        const std::size_t length = std::min(Max, plain.size() - offset);
+        frames.push_back(CompressedPacket(
+            sequence++, Bytes(plain.begin() + offset, plain.begin() + offset + length), true));
+    }
+    return frames;
+}
+
+enum class Path { Receive, ReceiveBuffer };
+
+struct LimitCase {
+    const char* name;
+    Path path;
+    bool compressed;
+    std::size_t limit;
+    std::size_t payload;
+    bool accepted;
+};
+
+class PacketLimit : public PacketLayer, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(PacketLimit, RefusesALogicalPacketOverTheLimitBeforeReadingIt) {
+    const LimitCase c = GetParam();
+    const Bytes payload = c.compressed ? Bytes(c.payload, 'z') : Pattern(c.payload, 1);
+    std::vector<Bytes> frames = c.compressed ? CompressedFrames(payload) : PlainFrames(payload);
+    if (!c.accepted) {
+        // Only the header that crosses the limit arrives: reading on would lose the connection
+        // (2013) instead of refusing the packet.
+        frames.back().resize(c.compressed ? 7 : 4);
+    }
+    for (const Bytes& frame : frames) {
+        vio->Feed(frame);
+    }
+    net.SetMaxAllowedPacket(c.limit);
+    net.SetCompress(c.compressed);
+
+    const auto receive = [&] {
+        if (c.path == Path::ReceiveBuffer) {
+            return net.ReceiveBuffer();
+        }
+        net.Receive();
+        return ReceivedPayload();
+    };
+    if (c.accepted) {
+        EXPECT_TRUE(receive() == payload);
+        return;
+    }
+    try {
+        receive();
+        ADD_FAILURE() << "a packet over the limit was taken";
+    } catch (const EMySqlException& e) {
+        EXPECT_EQ(e.ErrorCode(), 2020);
+        EXPECT_EQ(e.Message().substr(0, e.Message().find('\r')),
+                  "Got packet bigger than 'max_allowed_packet'");
+    }
+    EXPECT_EQ(net.GetVio(), nullptr);
+    EXPECT_MYSQL_ERROR(net.Receive(), 2006, "MySQL server has gone away");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packets, PacketLimit,
+    ::testing::Values(
+        LimitCase{"SingleBelow", Path::Receive, false, 1000, 999, true},
+        LimitCase{"SingleAt", Path::Receive, false, 1000, 1000, true},
+        LimitCase{"SingleAbove", Path::Receive, false, 1000, 1001, false},
+        LimitCase{"JoinedBelow", Path::Receive, false, Max + 10, Max + 9, true},
+        LimitCase{"JoinedAt", Path::Receive, false, Max + 10, Max + 10, true},
+        LimitCase{"JoinedAbove", Path::Receive, false, Max + 10, Max + 11, false},
+        LimitCase{"BufferAt", Path::ReceiveBuffer, false, 1000, 1000, true},
+        LimitCase{"BufferAbove", Path::ReceiveBuffer, false, 1000, 1001, false},
+        LimitCase{"CompressedBelow", Path::Receive, true, 1000, 999, true},
+        LimitCase{"CompressedAt", Path::Receive, true, 1000, 1000, true},
+        LimitCase{"CompressedAbove", Path::Receive, true, 1000, 1001, false},
+        LimitCase{"CompressedJoinedAt", Path::Receive, true, Max + 10, Max + 10, true},
+        LimitCase{"CompressedJoinedAbove", Path::Receive, true, Max + 10, Max + 11, false}),
     [](const auto& info) { return info.param.name; });
 
 // --- transport ownership ----------------------------------------------------------------------

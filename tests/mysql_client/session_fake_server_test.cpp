@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -122,9 +124,10 @@ const Bytes PlaceholderPart = {0x78, 0x78, 0x78, 0x78, 0x78, 0x78, 0x78, 0x78, 0
 const Bytes EmptyPart = {0};
 
 Bytes Response41(std::uint32_t flags, std::uint8_t charset, std::string_view user,
-                 const Bytes& password, std::optional<std::string_view> db) {
+                 const Bytes& password, std::optional<std::string_view> db,
+                 std::uint32_t maxPacket = MaxPacketSize) {
     Bytes bytes =
-        Concat({Le(flags, 4), Le(MaxPacketSize, 4), {charset}, Bytes(23, 0), Nul(user), password});
+        Concat({Le(flags, 4), Le(maxPacket, 4), {charset}, Bytes(23, 0), Nul(user), password});
     if (db) {
         Append(bytes, Nul(*db));
     }
@@ -494,6 +497,97 @@ TEST_P(BadGreeting, FailsTheConnectWithoutALoginResponse) {
 
 INSTANTIATE_TEST_SUITE_P(Greetings, BadGreeting, ::testing::ValuesIn(BadGreetingCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// --- a server that stops answering during the login -------------------------------------------
+
+enum class StopsAt { Greeting, LoginResponse };
+
+struct SilentLoginCase {
+    const char* name;
+    StopsAt stopsAt;
+};
+
+class SilentLogin : public FakeServerSession,
+                    public ::testing::WithParamInterface<SilentLoginCase> {};
+
+TEST_P(SilentLogin, FailsAsALostConnectionWithinTheConnectTimeout) {
+    const StopsAt stopsAt = GetParam().stopsAt;
+    auto clientGaveUp = std::make_shared<std::atomic<bool>>(false);
+    Serve([stopsAt, clientGaveUp](FakeConnection& connection) {
+        if (stopsAt == StopsAt::LoginResponse) {
+            connection.SendPacket(0, Greeting());
+            Expect(connection, 1);
+        }
+        // Ten times the client's limit: a client without one would outwait this server.
+        *clientGaveUp = connection.AwaitClose(std::chrono::seconds(10));
+    });
+    api.mysql_options(s, MYSQL_OPT_CONNECT_TIMEOUT, 1);
+    EXPECT_EQ(Connect(), nullptr);
+    ExpectError(CR_SERVER_LOST, "Lost connection to MySQL server during query");
+    server.reset();
+    EXPECT_TRUE(*clientGaveUp) << "the client waited until the server closed the connection";
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, SilentLogin,
+                         ::testing::Values(SilentLoginCase{"BeforeTheGreeting", StopsAt::Greeting},
+                                           SilentLoginCase{"AfterTheLoginResponse",
+                                                           StopsAt::LoginResponse}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- the packet limit -------------------------------------------------------------------------
+
+TEST_F(FakeServerSession, LoginAnnouncesTheSessionsPacketLimit) {
+    constexpr std::uint32_t Limit = 64 * 1024 * 1024;
+    Serve([](FakeConnection& connection) {
+        connection.SendPacket(0, Greeting());
+        EXPECT_EQ(Hex(Expect(connection, 1)),
+                  Hex(Response41(BaseFlags, Latin1Number, "app", EmptyPart, "shop", Limit)));
+        connection.SendPacket(2, OkPacket());
+        ExpectQuit(connection);
+    });
+    EXPECT_NE(api.mysql_options(s, MYSQL_OPT_MAX_ALLOWED_PACKET, 0), 0);
+    EXPECT_NE(api.mysql_options(s, MYSQL_OPT_MAX_ALLOWED_PACKET, -1), 0);
+    EXPECT_EQ(s->net.GetMaxAllowedPacket(), TMySqlNet::MaxAllowedPacket);
+    EXPECT_EQ(api.mysql_options(s, MYSQL_OPT_MAX_ALLOWED_PACKET, int(Limit)), 0);
+    EXPECT_EQ(Connect(), s) << Error();
+}
+
+class EndlessGreeting : public FakeServerSession,
+                        public ::testing::WithParamInterface<std::size_t> {};
+
+// The server streams continuation packets instead of a greeting, up to this much before it
+// gives up: far more than a limited client takes in.
+constexpr std::size_t EndlessStreamCap = 256 * 1024 * 1024;
+// What the socket buffers of both ends may hold besides what the client read.
+constexpr std::size_t SocketBuffers = 40 * 1024 * 1024;
+
+TEST_P(EndlessGreeting, StopsAtThePacketLimitAndCloses) {
+    const std::size_t limit = GetParam();
+    auto sent = std::make_shared<std::atomic<std::size_t>>(0);
+    Serve([sent](FakeConnection& connection) {
+        Bytes packet(4 + TMySqlNet::MaxPacketLength, 0);
+        packet[0] = packet[1] = packet[2] = 0xFF;
+        for (std::uint8_t sequence = 0; *sent < EndlessStreamCap; ++sequence) {
+            packet[3] = sequence;
+            const std::size_t taken = connection.SendRaw(packet);
+            *sent += taken;
+            if (taken < packet.size()) {
+                break;
+            }
+        }
+    });
+    api.mysql_options(s, MYSQL_OPT_MAX_ALLOWED_PACKET, int(limit));
+    EXPECT_EQ(Connect(), nullptr);
+    ExpectError(CR_NET_PACKET_TOO_LARGE, "Got packet bigger than 'max_allowed_packet'");
+    EXPECT_EQ(s->net.GetVio(), nullptr);
+    EXPECT_EQ(api.mysql_ping(s), CR_SERVER_GONE_ERROR);
+    server.reset();
+    EXPECT_LE(*sent, limit + 4 + TMySqlNet::MaxPacketLength + SocketBuffers);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, EndlessGreeting,
+                         ::testing::Values(std::size_t(1024 * 1024), std::size_t(20 * 1024 * 1024)),
+                         [](const auto& info) { return std::to_string(info.param); });
 
 // --- what the server asks for after the login response ----------------------------------------
 

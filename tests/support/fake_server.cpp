@@ -16,15 +16,16 @@ constexpr int AcceptTimeoutMs = 10000;
 
 }  // namespace
 
-void FakeConnection::SendRaw(const Bytes& bytes) {
+std::size_t FakeConnection::SendRaw(const Bytes& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n = send(FSocket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) {
-            return;
+            break;
         }
         sent += std::size_t(n);
     }
+    return sent;
 }
 
 void FakeConnection::SendPacket(std::uint8_t sequence, const Bytes& payload) {
@@ -61,7 +62,26 @@ Bytes FakeConnection::ReceivePacket() {
     return payload;
 }
 
-FakeServer::FakeServer(Script script) {
+bool FakeConnection::AwaitClose(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::uint8_t scratch[4096];
+    while (!FClosed) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd entry{FSocket, POLLIN, 0};
+        if (left.count() <= 0 || poll(&entry, 1, int(left.count())) != 1) {
+            return false;
+        }
+        if (recv(FSocket, scratch, sizeof scratch, 0) <= 0) {
+            FClosed = true;
+        }
+    }
+    return true;
+}
+
+FakeServer::FakeServer(Script script) : FakeServer(std::vector<Script>{std::move(script)}) {}
+
+FakeServer::FakeServer(std::vector<Script> scripts) {
     FListener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -72,19 +92,21 @@ FakeServer::FakeServer(Script script) {
     getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &length);
     FPort = ntohs(address.sin_port);
 
-    FThread = std::thread([this, script = std::move(script)] {
-        pollfd entry{FListener, POLLIN, 0};
-        if (poll(&entry, 1, AcceptTimeoutMs) != 1) {
-            return;
+    FThread = std::thread([this, scripts = std::move(scripts)] {
+        for (const Script& script : scripts) {
+            pollfd entry{FListener, POLLIN, 0};
+            if (poll(&entry, 1, AcceptTimeoutMs) != 1) {
+                return;
+            }
+            const int connection = accept(FListener, nullptr, nullptr);
+            if (connection == -1) {
+                return;
+            }
+            FakeConnection peer(connection);
+            script(peer);
+            shutdown(connection, SHUT_RDWR);
+            close(connection);
         }
-        const int connection = accept(FListener, nullptr, nullptr);
-        if (connection == -1) {
-            return;
-        }
-        FakeConnection peer(connection);
-        script(peer);
-        shutdown(connection, SHUT_RDWR);
-        close(connection);
     });
 }
 

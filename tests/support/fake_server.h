@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <thread>
@@ -14,13 +16,17 @@ class FakeConnection {
 public:
     explicit FakeConnection(int socket) : FSocket(socket) {}
 
-    void SendRaw(const Bytes& bytes);
+    // Returns how many of the bytes the connection took: fewer once the client has gone.
+    std::size_t SendRaw(const Bytes& bytes);
     void SendPacket(std::uint8_t sequence, const Bytes& payload);
     // The payload of the next packet; LastSequence() tells its sequence number. Empty with
     // Closed() true when the client closed the connection.
     Bytes ReceivePacket();
     std::uint8_t LastSequence() const { return FLastSequence; }
     bool Closed() const { return FClosed; }
+    // Discards what the client sends until it closes the connection; false when it has not
+    // closed within the limit.
+    bool AwaitClose(std::chrono::milliseconds limit);
 
 private:
     bool ReadExactly(std::uint8_t* buffer, std::size_t count);
@@ -32,11 +38,13 @@ private:
 
 // A server for what a real one will not do: listens on 127.0.0.1 at a free port, accepts one
 // connection and plays the script on it in a thread of its own, then closes the connection.
+// Given several scripts, it accepts as many connections one after another, a script each.
 class FakeServer {
 public:
     using Script = std::function<void(FakeConnection&)>;
 
     explicit FakeServer(Script script);
+    explicit FakeServer(std::vector<Script> scripts);
     ~FakeServer();
 
     FakeServer(const FakeServer&) = delete;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "data_access/mysql/my_sql_values.h"
 #include "platform/date_time.h"
 #include "platform/text_encoding.h"
+#include "tests/support/fake_server.h"
 #include "tests/support/server_test.h"
 
 namespace {
@@ -155,10 +158,13 @@ TEST(MyConnectionProps, SetAndGetByNumber) {
         TPropValue value;
     };
     const std::vector<Case> cases = {
-        {prDatabase, u"screen"},    {prPort, 3307},         {prConnectionTimeout, 7},
-        {prCompress, true},         {prCharset, u"cp1251"}, {prUseUnicode, true},
-        {prCheckBackslashes, true}, {prInteractive, true},  {prUsername, u"root"},
-        {prServer, u"db.example"},  {prAutoCommit, false},  {prEnableBCD, true},
+        {prDatabase, u"screen"},        {prPort, 3307},
+        {prConnectionTimeout, 7},       {prCompress, true},
+        {prCharset, u"cp1251"},         {prUseUnicode, true},
+        {prCheckBackslashes, true},     {prInteractive, true},
+        {prUsername, u"root"},          {prServer, u"db.example"},
+        {prAutoCommit, false},          {prEnableBCD, true},
+        {prMaxAllowedPacket, 67108864},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.prop);
@@ -174,6 +180,9 @@ TEST(MyConnectionProps, SetAndGetByNumber) {
     TPropValue need;
     fresh.GetProp(prNeedBackslashes, need);
     EXPECT_TRUE(need.AsBoolean());
+    TPropValue limit;
+    fresh.GetProp(prMaxAllowedPacket, limit);
+    EXPECT_EQ(limit.AsInteger(), 1073741824);
 }
 
 TEST(MyConnectionProps, UnknownNumberIsAnAssertionCarryingIt) {
@@ -499,6 +508,37 @@ TEST_F(MyConnection, CommandTimeoutGoesToTheSession) {
     const EMyError error = ErrorOf(command);
     EXPECT_EQ(connection.Handle() ? connection.Handle()->commandTimeout : 1, 1);
     EXPECT_TRUE(error.IsFatalError()) << error.ErrorCode() << " " << error.Message();
+}
+
+// The connection's own question at connect goes unanswered: the connect timeout ends the wait.
+TEST(MyConnectionTimeouts, OwnStatementsAtConnectWaitNoLongerThanTheLogin) {
+    auto statement = std::make_shared<std::string>();
+    auto clientClosed = std::make_shared<std::atomic<bool>>(false);
+    auto server = std::make_unique<test_support::FakeServer>(
+        [statement, clientClosed](test_support::FakeConnection& peer) {
+            peer.SendPacket(0, test_support::Greeting());
+            peer.ReceivePacket();
+            peer.SendPacket(2, test_support::OkPacket());
+            const test_support::Bytes query = peer.ReceivePacket();
+            statement->assign(query.begin() + (query.empty() ? 0 : 1), query.end());
+            *clientClosed = peer.AwaitClose(std::chrono::seconds(10));
+        });
+    TMySQLConnection connection;
+    connection.SetProp(prServer, String(u"127.0.0.1"));
+    connection.SetProp(prPort, server->Port());
+    connection.SetProp(prConnectionTimeout, 1);
+    connection.SetProp(prCheckBackslashes, true);
+    try {
+        connection.Connect(u"");
+        ADD_FAILURE() << "connected without an answer";
+    } catch (const EMyError& e) {
+        EXPECT_EQ(e.ErrorCode(), 2013) << e.Message();
+    }
+    EXPECT_FALSE(connection.GetConnected());
+    EXPECT_EQ(connection.Handle(), nullptr);
+    server.reset();
+    EXPECT_EQ(*statement, "SELECT @@session.sql_mode");
+    EXPECT_TRUE(*clientClosed) << "the client waited until the server closed the connection";
 }
 
 // --- cancelling -------------------------------------------------------------------------------

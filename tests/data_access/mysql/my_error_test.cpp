@@ -27,7 +27,7 @@ TEST(EMyError, SyntaxErrorsTellTheirLine) {
 }
 
 TEST(EMyError, FatalCodesAreTheLostConnections) {
-    for (const int code : {1053, 2003, 2006, 2013}) {
+    for (const int code : {1053, 2003, 2006, 2013, 2020}) {
         EXPECT_TRUE(EMyError(code, "").IsFatalError()) << code;
     }
     for (const int code : {1045, 1062, 1064, 2014, 2027}) {

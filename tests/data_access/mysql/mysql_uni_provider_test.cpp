@@ -570,6 +570,7 @@ TEST(MySQLUniProvider, ConnectionOptionsTable) {
         Provider().ConnectionOptions(),
         {
             {u"ConnectionTimeout", K::Integer, TPropValue(15), otConnection, 1001},
+            {u"MaxAllowedPacket", K::Integer, TPropValue(1073741824), otConnection, 1043},
             {u"Charset", K::String, TPropValue(u""), otConnection, 1009},
             {u"UseUnicode", K::Boolean, TPropValue(false), otConnection, 1018},
             {u"OptimizedBigint", K::Boolean, TPropValue(false), otConnection, 1033},
@@ -630,10 +631,13 @@ TEST(MySQLUniProvider, ConnectionOptionsReachTheConnection) {
     EXPECT_EQ(value.AsString(), u"");
     ASSERT_TRUE(connection.GetProp(prInteractive, value));
     EXPECT_FALSE(value.AsBoolean());
+    ASSERT_TRUE(connection.GetProp(prMaxAllowedPacket, value));
+    EXPECT_EQ(value.AsInteger(), 1073741824);
 
-    Provider().SetConnectionProps(connection,
-                                  {u"ConnectionTimeout=30", u"Compress=True", u"Charset=cp1251",
-                                   u"Interactive=True", u"Protocol=mpTCP", u"SSLChipherList=AES"});
+    Provider().SetConnectionProps(
+        connection,
+        {u"ConnectionTimeout=30", u"Compress=True", u"Charset=cp1251", u"Interactive=True",
+         u"Protocol=mpTCP", u"SSLChipherList=AES", u"MaxAllowedPacket=67108864"});
     ASSERT_TRUE(connection.GetProp(prUseUnicode, value));
     EXPECT_FALSE(value.AsBoolean());
     ASSERT_TRUE(connection.GetProp(prConnectionTimeout, value));
@@ -644,6 +648,18 @@ TEST(MySQLUniProvider, ConnectionOptionsReachTheConnection) {
     EXPECT_EQ(value.AsString(), u"cp1251");
     ASSERT_TRUE(connection.GetProp(prInteractive, value));
     EXPECT_TRUE(value.AsBoolean());
+    ASSERT_TRUE(connection.GetProp(prMaxAllowedPacket, value));
+    EXPECT_EQ(value.AsInteger(), 67108864);
+
+    // A limit below one byte is refused; the one set before stays.
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>(
+                  [&] { Provider().SetConnectionProps(connection, {u"MaxAllowedPacket=0"}); }),
+              "Invalid value: 0 for option MaxAllowedPacket");
+    EXPECT_EQ(RaisedMessage<platform::EDatabaseError>(
+                  [&] { Provider().SetConnectionProps(connection, {u"MaxAllowedPacket=-1"}); }),
+              "Invalid value: -1 for option MaxAllowedPacket");
+    ASSERT_TRUE(connection.GetProp(prMaxAllowedPacket, value));
+    EXPECT_EQ(value.AsInteger(), 67108864);
 }
 
 TEST(MySQLUniProvider, EveryConnectionOptionIsAcceptedAtItsDefault) {
