@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace app {
@@ -39,18 +40,29 @@ std::string TCommandLine::Value(const std::string& name, const std::string& fall
     return found == Options.end() ? fallback : found->second;
 }
 
-int TCommandLine::Port(const std::string& name, int fallback) const {
+int TCommandLine::Number(const std::string& name, int fallback, int low, int high) const {
     const auto found = Options.find(name);
     if (found == Options.end()) {
         return fallback;
     }
     const std::string& text = found->second;
-    int port = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
-    if (error != std::errc() || end != text.data() + text.size() || port < 0 || port > 65535) {
-        throw EUsage("invalid port: " + text);
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+        std::string what = name.substr(2);
+        std::replace(what.begin(), what.end(), '-', ' ');
+        throw EUsage("invalid " + what + ": " + text);
     }
-    return port;
+    return value;
+}
+
+int TCommandLine::Port(const std::string& name, int fallback) const {
+    return Number(name, fallback, 0, 65535);
+}
+
+int TCommandLine::Seconds(const std::string& name, int fallback) const {
+    // A year: what the protocol client takes for no limit.
+    return Number(name, fallback, 0, 31536000);
 }
 
 }  // namespace app

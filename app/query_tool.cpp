@@ -7,6 +7,7 @@
 #include "data_access/mysql/mysql_uni_provider.h"
 #include "data_access/uni.h"
 #include "platform/field.h"
+#include "platform/format_settings.h"
 #include "platform/text_encoding.h"
 
 namespace app {
@@ -26,7 +27,14 @@ constexpr const char* Usage =
     "  --user NAME        user name (default root)\n"
     "  --password TEXT    password (default none)\n"
     "  --database NAME    database (default screen)\n"
+    "  --command-timeout SECONDS\n"
+    "                     how long to wait for the server's answer to the statement\n"
+    "                     (default 30; 0 waits without a limit)\n"
     "  --help             show this text\n";
+
+// The largest packet the tool takes from the server: rows of the service's tables are far
+// smaller, and a server that sends more fails the statement instead of exhausting memory.
+constexpr const char16_t* PacketLimitOption = u"MySQL.MaxAllowedPacket=67108864";
 
 // The statement and the connection settings the command line gives.
 struct TSettings {
@@ -35,13 +43,14 @@ struct TSettings {
     std::string user = "root";
     std::string password;
     std::string database = "screen";
+    int commandTimeout = 30;
     std::string statement;
     bool help = false;
 };
 
 TSettings ParseArgs(const std::vector<std::string>& args) {
-    const TCommandLine line =
-        TCommandLine::Parse(args, {"--server", "--port", "--user", "--password", "--database"});
+    const TCommandLine line = TCommandLine::Parse(
+        args, {"--server", "--port", "--user", "--password", "--database", "--command-timeout"});
     TSettings settings;
     settings.help = line.Help;
     if (settings.help) {
@@ -58,6 +67,7 @@ TSettings ParseArgs(const std::vector<std::string>& args) {
     settings.user = line.Value("--user", settings.user);
     settings.password = line.Value("--password", settings.password);
     settings.database = line.Value("--database", settings.database);
+    settings.commandTimeout = line.Seconds("--command-timeout", settings.commandTimeout);
     settings.statement = line.Arguments.front();
     return settings;
 }
@@ -137,11 +147,15 @@ int RunQueryTool(const std::vector<std::string>& args, std::ostream& out, std::o
         connection.SetDatabase(platform::Utf8ToUtf16(settings.database));
         connection.LoginPrompt = false;
         connection.SpecificOptions().Add(u"MySQL.UseUnicode=True");
+        connection.SpecificOptions().Add(PacketLimitOption);
+        const platform::String timeoutOption =
+            u"MySQL.CommandTimeout=" + platform::IntToStr(settings.commandTimeout);
 
         const platform::String statement = platform::Utf8ToUtf16(settings.statement);
         if (!ReturnsRows(statement)) {
             data_access::TUniSQL command(u"UniSQL1");
             command.SetConnection(&connection);
+            command.SpecificOptions().Add(timeoutOption);
             command.SQL().Add(statement);
             command.Execute();
             out << command.RowsAffected() << " rows affected\n";
@@ -149,6 +163,7 @@ int RunQueryTool(const std::vector<std::string>& args, std::ostream& out, std::o
         }
         data_access::TUniQuery query(u"UniQuery1");
         query.SetConnection(&connection);
+        query.SpecificOptions().Add(timeoutOption);
         query.SQL().Add(statement);
         query.Open();
         PrintRows(query, out);

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/format_settings.h"
+#include "tests/support/fake_server.h"
 #include "tests/support/server_test.h"
 
 namespace {
@@ -36,6 +41,10 @@ TEST(QueryToolArguments, UsageErrorsExitWithStatusOne) {
         {{"select 1", "--user"}, "--user needs a value"},
         {{"select", "1"}, "more than one statement given"},
         {{"--help=x", "select 1"}, "unknown option --help"},
+        {{"--command-timeout", "soon", "select 1"}, "invalid command timeout: soon"},
+        {{"--command-timeout=-1", "select 1"}, "invalid command timeout: -1"},
+        {{"--command-timeout=1.5", "select 1"}, "invalid command timeout: 1.5"},
+        {{"--command-timeout=", "select 1"}, "invalid command timeout: \n"},
     };
     for (const auto& c : cases) {
         const TRun run = RunTool(c.args);
@@ -46,6 +55,45 @@ TEST(QueryToolArguments, UsageErrorsExitWithStatusOne) {
     const TRun help = RunTool({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--database NAME"), std::string::npos);
+    EXPECT_NE(help.out.find("--command-timeout SECONDS"), std::string::npos);
+}
+
+// What a server that logs the tool in and then never answers its statement saw.
+struct TSilentServer {
+    std::uint32_t announcedLimit = 0;
+    std::string statement;
+    bool clientClosed = false;
+};
+
+TEST(QueryToolTimeout, AStatementWithoutAnswerIsALostConnection) {
+    auto seen = std::make_shared<TSilentServer>();
+    auto server =
+        std::make_unique<test_support::FakeServer>([seen](test_support::FakeConnection& peer) {
+            peer.SendPacket(0, test_support::Greeting());
+            const test_support::Bytes login = peer.ReceivePacket();
+            if (login.size() >= 8) {
+                seen->announcedLimit = std::uint32_t(login[4]) | std::uint32_t(login[5]) << 8 |
+                                       std::uint32_t(login[6]) << 16 |
+                                       std::uint32_t(login[7]) << 24;
+            }
+            peer.SendPacket(2, test_support::OkPacket());
+            peer.ReceivePacket();  // SET NAMES
+            peer.SendPacket(1, test_support::OkPacket());
+            const test_support::Bytes statement = peer.ReceivePacket();
+            seen->statement.assign(statement.begin() + (statement.empty() ? 0 : 1),
+                                   statement.end());
+            seen->clientClosed = peer.AwaitClose(std::chrono::seconds(10));
+        });
+    const TRun run = RunTool({"--server", "127.0.0.1", "--port", std::to_string(server->Port()),
+                              "--command-timeout", "1", "select * from print"});
+    server.reset();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Lost connection to MySQL server during query"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(seen->statement, "select * from print");
+    EXPECT_TRUE(seen->clientClosed) << "the tool waited until the server closed the connection";
+    EXPECT_EQ(seen->announcedLimit, 64u * 1024 * 1024);
 }
 
 class QueryTool : public test_support::ServerTest {
