@@ -3,47 +3,30 @@
 #include <cxxabi.h>
 
 #include <QApplication>
-#include <QDateTime>
 #include <QMessageBox>
 #include <cstdlib>
 #include <typeinfo>
 
 namespace app {
 
-TErrorReport::TErrorReport(std::ostream& log, std::function<std::unique_ptr<TErrorBox>()> makeBox)
-    : FLog(log), FMakeBox(std::move(makeBox)) {}
+TErrorReport::TErrorReport(std::ostream& log, std::function<std::unique_ptr<TErrorBox>()> makeBox,
+                           std::function<QDateTime()> now)
+    : FLog(log, std::move(now)), FMakeBox(std::move(makeBox)) {}
 
 void TErrorReport::Report(const std::exception& error) {
     const QString text = QString::fromUtf8(error.what());
-    LogLine(FLog, text);
+    FLog.Write(text);
     if (!FMakeBox) {
         return;
     }
-    if (FOpenBox) {
-        FOpenBox->SetMore(++FMore);
+    if (FBoxOpen) {
+        FBox->SetMore(++FMore);
         return;
     }
-    const std::unique_ptr<TErrorBox> box = FMakeBox();
-    FOpenBox = box.get();
+    FBox = FMakeBox();
+    FBoxOpen = true;
     FMore = 0;
-    try {
-        box->Show(text);
-    } catch (...) {
-        FOpenBox = nullptr;
-        throw;
-    }
-    FOpenBox = nullptr;
-}
-
-void LogLine(std::ostream& log, const QString& text) {
-    // One line an entry: a server's message starts with a line break of its own.
-    QString line = text.trimmed();
-    line.replace(QLatin1String("\r\n"), QLatin1String(" "))
-        .replace(QLatin1Char('\n'), QLatin1Char(' '));
-    log << QDateTime::currentDateTime()
-               .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
-               .toStdString()
-        << " vx26: " << line.toStdString() << std::endl;
+    FBox->Show(text, [this] { FBoxOpen = false; });
 }
 
 QString ErrorClassName(const std::exception& error) {
@@ -56,13 +39,18 @@ QString ErrorClassName(const std::exception& error) {
 
 namespace {
 
+// Shown without a nested event loop: exec() inside a timer's handler would hold back that
+// timer's next ticks until the user clicks.
 class TMessageBox final : public TErrorBox {
 public:
-    void Show(const QString& text) override {
+    void Show(const QString& text, std::function<void()> closed) override {
         FBox.setIcon(QMessageBox::Critical);
         FBox.setWindowTitle(QApplication::applicationName());
         FBox.setText(text);
-        FBox.exec();
+        FBox.setWindowModality(Qt::ApplicationModal);
+        QObject::connect(&FBox, &QMessageBox::finished, &FBox,
+                         [closed = std::move(closed)] { closed(); });
+        FBox.show();
     }
 
     void SetMore(int count) override {

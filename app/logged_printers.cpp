@@ -1,6 +1,6 @@
 #include "app/logged_printers.h"
 
-#include "app/error_report.h"
+#include "app/error_log.h"
 
 namespace app {
 

@@ -13,6 +13,9 @@ struct TServiceSettings {
     platform::String Username = u"root";
     platform::String Password;
     platform::String Database = u"screen";
+    // Seconds a statement may take before it fails as a lost connection (0: no limit): a server
+    // that stops answering must not hold the queue for good.
+    int CommandTimeout = 30;
 };
 
 }  // namespace app

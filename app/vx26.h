@@ -9,9 +9,12 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <set>
 
+#include "app/job_retries.h"
 #include "app/printing/printer.h"
 #include "app/service_settings.h"
 #include "data_access/uni.h"
@@ -23,6 +26,12 @@ namespace app {
 
 // The receipt kinds of the header block.
 enum class TReceiptKind { Bill, ClosingReceipt, Ticket };
+
+// A print job failed; the message says which job and why.
+class EJobFailed : public platform::Exception {
+public:
+    using Exception::Exception;
+};
 
 // The service's one window: the database components through which every value is read, the two
 // timers that drive the work, the tray icon and the panel with the test prints and the current
@@ -85,6 +94,12 @@ public:
     int total = 0;
     // Waits that many milliseconds (the pause after each dish line of a guest bill).
     std::function<void(int milliseconds)> Pause;
+    // The clock of the retry waits.
+    std::function<TJobRetries::Clock::time_point()> SteadyNow = TJobRetries::Clock::now;
+    // Which failed jobs wait before their next try.
+    TJobRetries Retries{[this] { return SteadyNow(); }};
+    // Where the service says what it does that is no error (a job it leaves alone).
+    std::function<void(const QString& line)> Log;
 
     // The drawing model every document uses.
     void select_printer(platform::StringView sql);
@@ -138,6 +153,19 @@ private:
     // One copy of the closing receipt on the printer the query finds.
     void PrintClosingReceipt(platform::StringView printerSql);
     void PrintSeparator();
+    // Moves the queue query to the oldest pending job that can be handled now; false when
+    // there is none.
+    bool SelectJob();
+    // Whether the job of the queue query's current row can be handled now: of a known type (a
+    // job of another type is left alone, and said so once) and not waiting for a retry.
+    bool Ready();
+    // Hands the job of the queue query's current row to its routine. A job that fails waits
+    // for its retry and no longer holds the queue: the next check comes soon and takes the job
+    // behind it. Raises EJobFailed naming the job.
+    void RunJob();
+    // A failure that left the connection closed is an outage: once the queue can be read
+    // again, the jobs that waited for a retry are tried at once.
+    void NoteOutage();
     // Marks the job printed.
     void MarkPrinted();
     void SetLabel(int number, platform::StringView text);
@@ -148,6 +176,9 @@ private:
 
     TPrinter& FPrinter;
     std::function<void(const std::exception&)> FReportError;
+    bool FOutage = false;
+    // The pending jobs of unknown type already logged.
+    std::set<platform::String> FUnknownJobs;
 };
 
 // The window of the running program; nullptr before it is built and after a failed start.

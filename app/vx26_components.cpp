@@ -51,8 +51,12 @@ void TForm1::CreateComponents(const TServiceSettings& settings) {
     UniConnection1.SetUsername(settings.Username);
     UniConnection1.SetPassword(settings.Password);
     UniConnection1.SpecificOptions().Add(u"MySQL.UseUnicode=True");
+    // Whatever answers on the server's port must not make the service allocate without bound.
+    UniConnection1.SpecificOptions().Add(u"MySQL.MaxAllowedPacket=67108864");
     UniConnection1.LoginPrompt = false;
     UniConnection1.SetConnected(true);
+    const platform::String timeout =
+        u"MySQL.CommandTimeout=" + platform::IntToStr(settings.CommandTimeout);
 
     for (std::size_t i = 0; i < UniQuery.size(); ++i) {
         UniQuery[i] = std::make_unique<data_access::TUniQuery>(Numbered(u"UniQuery", i));
@@ -60,12 +64,14 @@ void TForm1::CreateComponents(const TServiceSettings& settings) {
         query.BeginLoading();
         query.SetConnection(&UniConnection1);
         query.SQL().Add(InitialSQL[i]);
+        query.SpecificOptions().Add(timeout);
         query.SetActive(true);
         UniDataSource[i] =
             std::make_unique<data_access::TUniDataSource>(Numbered(u"UniDataSource", i));
         UniDataSource[i]->SetDataSet(&query);
     }
     UniSQL1.SetConnection(&UniConnection1);
+    UniSQL1.SpecificOptions().Add(timeout);
 
     for (std::size_t i = 0; i < DBMemo.size(); ++i) {
         DBMemo[i] = std::make_unique<platform::TDBMemo>(Numbered(u"DBMemo", i));

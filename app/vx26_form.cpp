@@ -2,7 +2,9 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QThread>
+#include <iostream>
 
+#include "app/error_log.h"
 #include "app/qt_text.h"
 #include "app/vx26.h"
 
@@ -48,6 +50,7 @@ TForm1::TForm1(const TServiceSettings& settings, TPrinter& printer,
       FReportError(std::move(reportError)) {
     Form1 = this;
     Pause = [](int milliseconds) { QThread::msleep(static_cast<unsigned long>(milliseconds)); };
+    Log = [](const QString& line) { LogLine(std::cerr, line); };
     try {
         setWindowTitle(QStringLiteral("ДРАЙВЕР VX26"));
         QFont font = this->font();

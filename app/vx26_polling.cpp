@@ -1,5 +1,7 @@
+#include "app/qt_text.h"
 #include "app/vx26.h"
 #include "platform/format_settings.h"
+#include "platform/text_encoding.h"
 
 namespace app {
 
@@ -9,6 +11,8 @@ using platform::String;
 
 // The countdown a queue check starts again from when printer_timer gives none.
 constexpr int FallbackQueueCountdown = 10;
+// The countdown after a job failed: the jobs behind it come next.
+constexpr int CountdownAfterFailure = 2;
 
 String Seconds(int value) {
     return platform::IntToStr(value) + u" c.";
@@ -49,21 +53,87 @@ void TForm1::Timer2Timer() {
 }
 
 void TForm1::check_print() {
-    OpenQuery(3, u"select * from print where status='no' ORDER BY id ASC");
-    print_id = Memo(4);
-    SetLabel(7, Memo(6).empty() ? u"Нет очереди печати" : u"Есть очередь печати");
-    if (Memo(4).empty()) {
-        return;
+    try {
+        OpenQuery(3, u"select * from print where status='no' ORDER BY id ASC");
+    } catch (...) {
+        NoteOutage();
+        throw;
     }
-    if (Memo(7) == u"podzakaz") {
-        podzakaz();
+    if (std::exchange(FOutage, false)) {
+        Retries.EndWaits();
     }
-    if (Memo(7) == u"predcheck") {
-        predcheck();
+    const bool queued = !Memo(6).empty();
+    const bool found = SelectJob();
+    print_id = found ? Memo(4) : String();
+    SetLabel(7, queued ? u"Есть очередь печати" : u"Нет очереди печати");
+    if (found) {
+        RunJob();
     }
-    if (Memo(7) == u"zakaz_close") {
-        zakaz_close();
+}
+
+bool TForm1::SelectJob() {
+    data_access::TUniQuery& queue = Query(3);
+    std::set<String> pending;
+    int chosen = -1;
+    int row = 0;
+    for (queue.First(); !queue.Eof(); queue.Next(), ++row) {
+        pending.insert(Memo(4));
+        if (chosen < 0 && Ready()) {
+            chosen = row;
+        }
     }
+    Retries.KeepOnly(pending);
+    std::erase_if(FUnknownJobs, [&](const String& job) { return !pending.contains(job); });
+    if (chosen < 0) {
+        return false;
+    }
+    queue.First();
+    for (int i = 0; i < chosen; ++i) {
+        queue.Next();
+    }
+    return true;
+}
+
+bool TForm1::Ready() {
+    const String job = Memo(4);
+    const String type = Memo(7);
+    if (type != u"podzakaz" && type != u"predcheck" && type != u"zakaz_close") {
+        if (FUnknownJobs.insert(job).second && Log) {
+            Log(Q(u"job " + job + u" (type '" + type + u"', order " + Memo(8) +
+                  u"): no such job type; the job is left pending"));
+        }
+        return false;
+    }
+    return !Retries.Waiting(job);
+}
+
+void TForm1::RunJob() {
+    const String job = print_id;
+    const String type = Memo(7);
+    String context = u"job " + job + u" (" + type + u", order " + Memo(8);
+    try {
+        if (type == u"podzakaz") {
+            podzakaz();
+        } else if (type == u"predcheck") {
+            predcheck();
+        } else {
+            zakaz_close();
+        }
+        Retries.Succeeded(job);
+    } catch (const std::exception& error) {
+        Retries.Failed(job);
+        NoteOutage();
+        tmr = CountdownAfterFailure;
+        // A printer's failure names the printers row it was chosen by.
+        if (dynamic_cast<const EPrinter*>(&error) && Query(1).Active()) {
+            context += u", printer " + Memo(2) + u", port " + Memo(1);
+        }
+        throw EJobFailed(platform::Utf16ToUtf8(context) + "): " + error.what());
+    }
+}
+
+void TForm1::NoteOutage() {
+    FOutage = FOutage || !UniConnection1.Connected();
 }
 
 void TForm1::settings() {

@@ -23,31 +23,12 @@ bool Sandbox(const QString& directory, const QString& command) {
     return script.waitForFinished(120000) && script.exitCode() == 0;
 }
 
-class EndToEndTest : public ServiceTest {
-protected:
-    // A small order at table 3 without a client: three dishes, one each, and its payments.
-    void FillOrder();
-};
-
-void EndToEndTest::FillOrder() {
-    InsertPrinters();
-    Execute(u"insert into cat_tables (id, name) values (1, 'Зал')");
-    Execute(u"insert into tables (id, name, procent, cat_tables) values (3, '3', 10, 1)");
-    Execute(u"insert into menu (id, name) values (1, 'Борщ'), (2, 'Плов'), (3, 'Чай')");
-    Execute(
-        u"insert into zakaz (id, date_open, date_close, client, tables, waitres) values "
-        u"(12, 1765360800, 1765364400, null, 3, 'Айгерим')");
-    Execute(
-        u"insert into podzakaz (zakaz, podzakaz, menu, kolvo, price, printer) values "
-        u"(12, 1, 1, 1, 1800, 2), (12, 1, 2, 1, 2600, 2), (12, 2, 3, 1, 600, 3)");
-    Execute(u"insert into type_pay (id, name) values (1, 'Наличные')");
-    Execute(u"insert into pay (zakaz, type_pay, cash_pay) values (12, 1, 6000), (12, 1, -500)");
-}
+using EndToEndTest = ServiceTest;
 
 // The service's own program, polling with its real timers, while jobs are added.
 TEST_F(EndToEndTest, TheRunningServicePrintsEveryJobAddedWhileItRunsAndMarksIt) {
     InsertSettings();
-    FillOrder();
+    InsertSmallOrder();
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -161,7 +142,7 @@ protected:
 TEST_F(RestartTest, AJobCutOffByARestartIsPrintedAgainInFullAndMarkedOnce) {
     InsertSettings();
     Execute(u"update settings set value='0' where name='control_printer'");
-    FillOrder();
+    InsertSmallOrder();
     app::TForm1& window = Start();
     window.settings();
     int lines = 0;

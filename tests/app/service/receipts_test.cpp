@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "tests/app/service/service_fixture.h"
 #include "tests/support/raised_message.h"
 
@@ -241,7 +243,8 @@ TEST_F(ReceiptsTest, NoControlCopiesUnlessTheSettingIsExactlyOne) {
     EXPECT_EQ(Documents(QStringLiteral("2-bar")).size(), 1u);
 }
 
-// Each failure stops the routine and leaves the job pending, to be printed again in full.
+// Each failure stops the routine and leaves the job pending, to be printed again in full; the
+// error names the job, and the printer where the printer failed.
 TEST_F(ReceiptsTest, AFailingRoutineLeavesTheJobPending) {
     const struct {
         const char* what;
@@ -251,14 +254,16 @@ TEST_F(ReceiptsTest, AFailingRoutineLeavesTheJobPending) {
         int documents;
     } cases[] = {
         {"no KASSA row", u"update printers set name='KASSA2' where id=1", u"predcheck",
-         "'' is not a valid integer value", 0},
+         "job 1 (predcheck, order 12): '' is not a valid integer value", 0},
         {"a price with a fraction", u"alter table podzakaz modify price decimal(8,2)", u"predcheck",
-         "'1800.5' is not a valid integer value", 0},
-        {"no payments", u"delete from pay", u"zakaz_close", "'' is not a valid integer value", 0},
+         "job 1 (predcheck, order 12): '1800.5' is not a valid integer value", 0},
+        {"no payments", u"delete from pay", u"zakaz_close",
+         "job 1 (zakaz_close, order 12): '' is not a valid integer value", 0},
         {"no CONTROL row for the control copy", u"update printers set name='CTRL' where id=4",
-         u"zakaz_close", "'' is not a valid integer value", 1},
+         u"zakaz_close", "job 1 (zakaz_close, order 12): '' is not a valid integer value", 1},
         {"a kitchen port beyond the printers", u"update printers set port=9 where id=2",
-         u"podzakaz", "Printer index out of range", 0},
+         u"podzakaz",
+         "job 1 (podzakaz, order 12, printer KITCHEN, port 9): Printer index out of range", 0},
     };
     Execute(u"insert into type_pay (id, name) values (1, 'Наличные')");
     for (const auto& c : cases) {
@@ -274,7 +279,74 @@ TEST_F(ReceiptsTest, AFailingRoutineLeavesTheJobPending) {
         EXPECT_EQ(DocumentCount() - before, c.documents) << c.what;
         EXPECT_FALSE(Pending().empty()) << c.what;
         EXPECT_FALSE(printer->Printing()) << c.what;
-        EXPECT_EQ(window->tmr, 300) << c.what;
+        // The next check comes soon, for the jobs behind.
+        EXPECT_EQ(window->tmr, 2) << c.what;
+        form.reset();
+        CreateDatabase();
+        Fill();
+    }
+}
+
+// A job that cannot be printed stays pending and untouched, and the good job behind it prints
+// at the next check (at once behind a job of an unknown type, which is only left alone); until
+// its wait is over the bad job is not tried again.
+TEST_F(ReceiptsTest, ABadJobNeverHoldsBackTheGoodJobBehindIt) {
+    const struct {
+        const char* what;
+        std::vector<std::u16string> damage;
+        // Jobs 1 and 2: type, order and batch.
+        const char16_t* jobs;
+        const char* error;
+    } cases[] = {
+        {"a job of an unknown type", {}, u"('Predcheck', 12, null), ('podzakaz', 12, 1)", nullptr},
+        {"a bill for an order that does not exist",
+         {},
+         u"('predcheck', 999999, null), ('podzakaz', 12, 1)",
+         "job 1 (predcheck, order 999999): '' is not a valid integer value"},
+        {"a closing receipt for an order that does not exist",
+         {},
+         u"('zakaz_close', 999999, null), ('predcheck', 12, null)",
+         "job 1 (zakaz_close, order 999999): '' is not a valid integer value"},
+        {"an item price that is not an integer",
+         {u"alter table podzakaz modify price varchar(10)", u"update podzakaz set price='12.5'"},
+         u"('predcheck', 12, null), ('podzakaz', 12, 2)",
+         "job 1 (predcheck, order 12): '12.5' is not a valid integer value"},
+        {"a dish whose printer's port lies beyond the printers",
+         {u"update printers set port=7 where id=2"},
+         u"('podzakaz', 12, 1), ('predcheck', 12, null)",
+         "job 1 (podzakaz, order 12, printer KITCHEN, port 7): Printer index out of range"},
+    };
+    for (const auto& c : cases) {
+        std::chrono::steady_clock::time_point now;
+        window->SteadyNow = [&] { return now; };
+        for (const std::u16string& statement : c.damage) {
+            Execute(statement);
+        }
+        Execute(u"insert into print (type, zakaz, podzakaz) values " + std::u16string(c.jobs));
+        Execute(u"update print set status='no'");
+        errors.clear();
+        int checks = 0;
+        while (Value(u"select status from print where id=2") == u"no" && checks < 3) {
+            window->Guarded([&] { window->check_print(); });
+            ++checks;
+        }
+        EXPECT_EQ(checks, c.error ? 2 : 1) << c.what;
+        EXPECT_EQ(Pending(), "1") << c.what;
+        EXPECT_EQ(errors, c.error ? std::vector<std::string>{c.error} : std::vector<std::string>{})
+            << c.what;
+        // Within its wait the bad job is left alone; after it, it is tried again and fails the
+        // same way.
+        const int before = DocumentCount();
+        window->Guarded([&] { window->check_print(); });
+        EXPECT_EQ(window->print_id, u"") << c.what;
+        now += std::chrono::seconds(5);
+        window->Guarded([&] { window->check_print(); });
+        EXPECT_EQ(errors.size(), c.error ? 2u : 0u) << c.what;
+        EXPECT_EQ(Pending(), "1") << c.what;
+        EXPECT_EQ(Value(u"select count(*) from print where status not in ('no', 'yes')"), u"0");
+        if (!c.error) {
+            EXPECT_EQ(DocumentCount(), before) << c.what;
+        }
         form.reset();
         CreateDatabase();
         Fill();

@@ -135,6 +135,21 @@ void ServiceTest::InsertPrinters() {
         u"(3, 'BAR', 2), (4, 'CONTROL', 3)");
 }
 
+void ServiceTest::InsertSmallOrder() {
+    InsertPrinters();
+    Execute(u"insert into cat_tables (id, name) values (1, 'Зал')");
+    Execute(u"insert into tables (id, name, procent, cat_tables) values (3, '3', 10, 1)");
+    Execute(u"insert into menu (id, name) values (1, 'Борщ'), (2, 'Плов'), (3, 'Чай')");
+    Execute(
+        u"insert into zakaz (id, date_open, date_close, client, tables, waitres) values "
+        u"(12, 1765360800, 1765364400, null, 3, 'Айгерим')");
+    Execute(
+        u"insert into podzakaz (zakaz, podzakaz, menu, kolvo, price, printer) values "
+        u"(12, 1, 1, 1, 1800, 2), (12, 1, 2, 1, 2600, 2), (12, 2, 3, 1, 600, 3)");
+    Execute(u"insert into type_pay (id, name) values (1, 'Наличные')");
+    Execute(u"insert into pay (zakaz, type_pay, cash_pay) values (12, 1, 6000), (12, 1, -500)");
+}
+
 app::TServiceSettings ServiceTest::Settings() const {
     app::TServiceSettings settings;
     settings.Server = U16(server.host);

@@ -36,16 +36,25 @@ protected:
     // Fills the seven settings with workable values (printer_timer 3, control_printer 1).
     void InsertSettings();
     void InsertPrinters();
+    // The printers and a small order 12 at table 3 without a client: three dishes, one each (two
+    // in batch 1 on the kitchen, one in batch 2 on the bar), and its payments.
+    void InsertSmallOrder();
     // Builds the window (Form1, of the class given) over the database.
     template <typename Form = app::TForm1>
     Form& Start() {
-        auto window = std::make_unique<Form>(
-            Settings(), *printer, [this](const std::exception& e) { errors.push_back(e.what()); });
+        auto window = std::make_unique<Form>(Settings(), *printer, [this](const std::exception& e) {
+            errors.push_back(e.what());
+            if (onError) {
+                onError(e);
+            }
+        });
         Form& result = *window;
+        result.Log = [this](const QString& line) { logged.push_back(line.toStdString()); };
         form = std::move(window);
         return result;
     }
-    app::TServiceSettings Settings() const;
+    // The window's settings: the database made for the test on the throwaway server.
+    virtual app::TServiceSettings Settings() const;
 
     // The JSON documents a virtual printer wrote, oldest first (of printersDir unless another
     // directory of printers is named).
@@ -58,6 +67,10 @@ protected:
     QTemporaryDir printersDir;
     std::unique_ptr<app::TPrinter> printer;
     std::vector<std::string> errors;
+    // Also told of each error, when set.
+    std::function<void(const std::exception&)> onError;
+    // What the window logged that is no error.
+    std::vector<std::string> logged;
     std::unique_ptr<app::TForm1> form;
 
 private:

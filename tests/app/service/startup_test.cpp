@@ -79,6 +79,64 @@ TEST_F(ServiceTest, TheProgramEndsWithExitCodeOneWhenTheDatabaseIsDown) {
         << log.toStdString();
 }
 
+// The program as started from a console without any display: no DISPLAY, WAYLAND_DISPLAY or
+// platform chosen.
+struct TRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+TRun RunWithoutDisplay(const QStringList& arguments) {
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VX26_BINARY), arguments);
+    if (!program.waitForFinished(60000)) {
+        program.kill();
+        program.waitForFinished();
+    }
+    return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
+            program.readAllStandardOutput().toStdString(),
+            program.readAllStandardError().toStdString()};
+}
+
+TEST(Program, UsageAndCommandLineErrorsNeedNoDisplay) {
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        const char* out;
+        const char* err;
+    } cases[] = {
+        {{QStringLiteral("--help")}, 0, "Usage: vx26 [OPTION]...", ""},
+        {{QStringLiteral("--port"), QStringLiteral("x")}, 1, "", "vx26: invalid port: x\n"},
+        {{QStringLiteral("--command-timeout=-1")}, 1, "", "vx26: invalid command timeout: -1\n"},
+        {{QStringLiteral("--printers")}, 1, "", "vx26: --printers needs a value\n"},
+    };
+    for (const auto& c : cases) {
+        const TRun run = RunWithoutDisplay(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(u' ').toStdString();
+        EXPECT_TRUE(run.out.starts_with(c.out)) << run.out;
+        EXPECT_TRUE(run.err.starts_with(c.err)) << run.err;
+    }
+}
+
+// Without a display the service runs on, without a window, and says so once.
+TEST_F(ServiceTest, WithoutADisplayTheServiceRunsWithoutAWindow) {
+    const TRun run =
+        RunWithoutDisplay({QStringLiteral("--server"), QString::fromStdString(server.host),
+                           QStringLiteral("--port"), QStringLiteral("1")});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("vx26: no display: running without a window"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Application Error: EUniError: Cannot connect to server"),
+              std::string::npos)
+        << run.err;
+}
+
 TEST_F(ServiceTest, ThePanelOpensFromTheTrayAndCollapsesWithOk) {
     InsertPrinters();
     app::TForm1& window = Start();
