@@ -117,6 +117,7 @@ void TForm1::RunJob() {
         } else if (type == u"predcheck") {
             predcheck();
         } else {
+            // Ready lets no other type through.
             zakaz_close();
         }
         Retries.Succeeded(job);
