@@ -32,10 +32,11 @@ public:
     void EndWaits();
     // Forgets the jobs that are no longer pending.
     void KeepOnly(const std::set<platform::String>& pending);
+
+private:
     // How long the job's wait after its next failure will be.
     std::chrono::seconds NextWait(const platform::String& job) const;
 
-private:
     struct TRetry {
         int Failures = 0;
         Clock::time_point Due;

@@ -3,11 +3,11 @@
 #include <exception>
 
 #include "app/command_line.h"
+#include "app/connection_options.h"
 #include "data_access/mysql/my_parser.h"
 #include "data_access/mysql/mysql_uni_provider.h"
 #include "data_access/uni.h"
 #include "platform/field.h"
-#include "platform/format_settings.h"
 #include "platform/text_encoding.h"
 
 namespace app {
@@ -31,10 +31,6 @@ constexpr const char* Usage =
     "                     how long to wait for the server's answer to the statement\n"
     "                     (default 30; 0 waits without a limit)\n"
     "  --help             show this text\n";
-
-// The largest packet the tool takes from the server: rows of the service's tables are far
-// smaller, and a server that sends more fails the statement instead of exhausting memory.
-constexpr const char16_t* PacketLimitOption = u"MySQL.MaxAllowedPacket=67108864";
 
 // The statement and the connection settings the command line gives.
 struct TSettings {
@@ -148,8 +144,7 @@ int RunQueryTool(const std::vector<std::string>& args, std::ostream& out, std::o
         connection.LoginPrompt = false;
         connection.SpecificOptions().Add(u"MySQL.UseUnicode=True");
         connection.SpecificOptions().Add(PacketLimitOption);
-        const platform::String timeoutOption =
-            u"MySQL.CommandTimeout=" + platform::IntToStr(settings.commandTimeout);
+        const platform::String timeoutOption = CommandTimeoutOption(settings.commandTimeout);
 
         const platform::String statement = platform::Utf8ToUtf16(settings.statement);
         if (!ReturnsRows(statement)) {

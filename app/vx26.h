@@ -156,9 +156,10 @@ private:
     // Moves the queue query to the oldest pending job that can be handled now; false when
     // there is none.
     bool SelectJob();
-    // Whether the job of the queue query's current row can be handled now: of a known type (a
-    // job of another type is left alone, and said so once) and not waiting for a retry.
-    bool Ready();
+    // Whether the job of the queue query's current row, with that id, can be handled now: of a
+    // known type (a job of another type is left alone, and said so once) and not waiting for a
+    // retry.
+    bool Ready(const platform::String& job);
     // Hands the job of the queue query's current row to its routine. A job that fails waits
     // for its retry and no longer holds the queue: the next check comes soon and takes the job
     // behind it. Raises EJobFailed naming the job.

@@ -1,3 +1,4 @@
+#include "app/connection_options.h"
 #include "app/vx26.h"
 #include "data_access/mysql/mysql_uni_provider.h"
 #include "platform/format_settings.h"
@@ -51,12 +52,10 @@ void TForm1::CreateComponents(const TServiceSettings& settings) {
     UniConnection1.SetUsername(settings.Username);
     UniConnection1.SetPassword(settings.Password);
     UniConnection1.SpecificOptions().Add(u"MySQL.UseUnicode=True");
-    // Whatever answers on the server's port must not make the service allocate without bound.
-    UniConnection1.SpecificOptions().Add(u"MySQL.MaxAllowedPacket=67108864");
+    UniConnection1.SpecificOptions().Add(PacketLimitOption);
     UniConnection1.LoginPrompt = false;
     UniConnection1.SetConnected(true);
-    const platform::String timeout =
-        u"MySQL.CommandTimeout=" + platform::IntToStr(settings.CommandTimeout);
+    const platform::String timeout = CommandTimeoutOption(settings.CommandTimeout);
 
     for (std::size_t i = 0; i < UniQuery.size(); ++i) {
         UniQuery[i] = std::make_unique<data_access::TUniQuery>(Numbered(u"UniQuery", i));

@@ -18,6 +18,20 @@ String Seconds(int value) {
     return platform::IntToStr(value) + u" c.";
 }
 
+// The routine of a job type, compared exactly; nullptr for a type the service does not print.
+void (TForm1::*RoutineOf(platform::StringView type))() {
+    if (type == u"podzakaz") {
+        return &TForm1::podzakaz;
+    }
+    if (type == u"predcheck") {
+        return &TForm1::predcheck;
+    }
+    if (type == u"zakaz_close") {
+        return &TForm1::zakaz_close;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void TForm1::Timer1Timer() {
@@ -77,8 +91,9 @@ bool TForm1::SelectJob() {
     int chosen = -1;
     int row = 0;
     for (queue.First(); !queue.Eof(); queue.Next(), ++row) {
-        pending.insert(Memo(4));
-        if (chosen < 0 && Ready()) {
+        const String job = Memo(4);
+        pending.insert(job);
+        if (chosen < 0 && Ready(job)) {
             chosen = row;
         }
     }
@@ -94,10 +109,9 @@ bool TForm1::SelectJob() {
     return true;
 }
 
-bool TForm1::Ready() {
-    const String job = Memo(4);
+bool TForm1::Ready(const String& job) {
     const String type = Memo(7);
-    if (type != u"podzakaz" && type != u"predcheck" && type != u"zakaz_close") {
+    if (!RoutineOf(type)) {
         if (FUnknownJobs.insert(job).second && Log) {
             Log(Q(u"job " + job + u" (type '" + type + u"', order " + Memo(8) +
                   u"): no such job type; the job is left pending"));
@@ -112,14 +126,7 @@ void TForm1::RunJob() {
     const String type = Memo(7);
     String context = u"job " + job + u" (" + type + u", order " + Memo(8);
     try {
-        if (type == u"podzakaz") {
-            podzakaz();
-        } else if (type == u"predcheck") {
-            predcheck();
-        } else {
-            // Ready lets no other type through.
-            zakaz_close();
-        }
+        (this->*RoutineOf(type))();
         Retries.Succeeded(job);
     } catch (const std::exception& error) {
         Retries.Failed(job);
